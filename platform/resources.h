@@ -1,0 +1,21 @@
+// Resources of the program's own module (FindResource / LoadResource / LockResource).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace qel::platform {
+
+struct ModuleResource {
+  const std::uint8_t* Data = nullptr;  // nullptr when no resource was found
+  std::size_t Size = 0;
+};
+
+// Type and name are matched case-insensitively, as Windows does.
+ModuleResource FindModuleResource(const std::string& type, const std::string& name);
+
+// POSIX only: how a library embeds a resource in the program (Windows links .rc files).
+void RegisterModuleResource(const std::string& type, const std::string& name, const std::uint8_t* data, std::size_t size);
+
+}  // namespace qel::platform
