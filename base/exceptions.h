@@ -20,8 +20,10 @@ class Exception : public std::exception {
 // Declares an exception class that only adds its name to its base.
 #define QEL_DECLARE_EXCEPTION(Name, Base)                                      \
   class Name : public Base {                                                   \
+    using Inherited = Base;                                                    \
+                                                                               \
    public:                                                                     \
-    using Base::Base;                                                          \
+    using Inherited::Inherited;                                                \
     const char* ClassName() const noexcept override { return #Name; }         \
   }
 

@@ -20,6 +20,8 @@ class TPersistent : public TObject {
   // Copies this object into target; the base raises EConvertError
   // "Cannot assign a <source class> to a <target class>".
   virtual void AssignTo(TPersistent& target) const;
+  // Raises the EConvertError for copying source (nullptr: none) into this object.
+  [[noreturn]] void AssignError(const TPersistent* source) const;
   friend class TPersistentAccess;
 };
 

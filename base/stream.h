@@ -65,6 +65,8 @@ class TFileStream final : public THandleStream {
   const std::string& FileName() const { return FFileName; }
 
  private:
+  // Takes over an open handle.
+  explicit TFileStream(platform::FileHandle handle) : THandleStream(handle) {}
   std::string FFileName;
 };
 

@@ -18,11 +18,12 @@ std::string IntToStr(std::int64_t value);
 std::int64_t RoundHalfEven(double value);
 
 // Paths
-std::string IncludeTrailingBackslash(const std::string& path);
+std::string IncludeTrailingBackslash(const std::string& path);  // "" gives "\"
 std::string ExcludeTrailingBackslash(const std::string& path);
 std::string ExtractFilePath(const std::string& fileName);  // up to and including the last "\" or ":"
 std::string ExtractFileName(const std::string& fileName);  // after the last "\" or ":"
-std::string ExtractFileDir(const std::string& fileName);   // ExtractFilePath without the closing "\"
+std::string ExtractFileDir(const std::string& fileName);   // ExtractFilePath without the closing "\",
+                                                           // except for a root ("C:\", "\")
 std::string ExtractFileExt(const std::string& fileName);   // from the last "." of the name part
 
 }  // namespace qel::base
