@@ -17,6 +17,10 @@ int CompareTextLocale(std::string_view a, std::string_view b);
 // True when both texts are equal under CompareTextLocale.
 bool SameTextLocale(std::string_view a, std::string_view b);
 
+// The code pages in force (GetACP, GetOEMCP): 1252 and 437 in the POSIX stand-in.
+unsigned AnsiCodePage();
+unsigned OemCodePage();
+
 // Windows-1252 <-> UTF-8, used where the program meets the POSIX file system or terminal.
 std::string AnsiToUtf8(std::string_view ansi);
 std::string Utf8ToAnsi(std::string_view utf8);  // unmappable characters become "?"

@@ -47,10 +47,13 @@ void FileClose(FileHandle handle);
 
 // Last-write time as an MS-DOS date and time (local time), or -1.
 std::int64_t FileGetDate(FileHandle handle);
-// Sets the last-write time from an MS-DOS date and time (local time).
+// Sets the last-write time from an MS-DOS date and time (local time); the handle must be
+// open for writing, and an invalid date or time fails.
 bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime);
 
+// Fails for a read-only file and for a file that is open.
 bool DeleteFile(const std::string& name);
+// Fails when newName exists (MoveFile); also moves directories.
 bool RenameFile(const std::string& oldName, const std::string& newName);
 // MS-DOS attribute bits, or InvalidFileAttributes when the file does not exist.
 std::uint32_t FileGetAttr(const std::string& name);
@@ -71,11 +74,28 @@ std::string ModuleFileName();  // the running program's full path
 
 // Drive types as GetDriveType reports them.
 enum class TDriveType : int { dtUnknown = 0, dtNoRootDir = 1, dtRemovable = 2, dtFixed = 3, dtRemote = 4, dtCDRom = 5, dtRamDisk = 6 };
-TDriveType GetDriveType(const std::string& root);  // root like "A:\"
+// root like "A:\"; an empty root asks for the drive of the current directory.
+// In the POSIX sandbox every drive whose folder exists is fixed, except that a file
+// $QEL_ROOT/removable/<letter> makes that drive removable (to try out spanned archives).
+TDriveType GetDriveType(const std::string& root);
 // The volume label of the volume whose root is given; empty when it has none or cannot be read.
+// In the POSIX sandbox the label of drive <letter> is the first line of $QEL_ROOT/labels/<letter>.
 std::string GetVolumeLabel(const std::string& root);
 
-// The system's text for the last failure of a call above (GetLastError + FormatMessage).
+// The system's error code and text for the last failure of a call above on this thread
+// (GetLastError + FormatMessage), e.g. "The system cannot find the file specified.".
+std::uint32_t LastErrorCode();
 std::string LastErrorText();
+
+// The error codes callers and tests tell apart, with the values of Windows.
+inline constexpr std::uint32_t ErrorFileNotFound = 2;
+inline constexpr std::uint32_t ErrorPathNotFound = 3;
+inline constexpr std::uint32_t ErrorAccessDenied = 5;
+inline constexpr std::uint32_t ErrorInvalidHandle = 6;
+inline constexpr std::uint32_t ErrorSharingViolation = 32;
+inline constexpr std::uint32_t ErrorInvalidParameter = 87;
+inline constexpr std::uint32_t ErrorInvalidName = 123;
+inline constexpr std::uint32_t ErrorDirNotEmpty = 145;
+inline constexpr std::uint32_t ErrorAlreadyExists = 183;
 
 }  // namespace qel::platform

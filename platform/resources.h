@@ -15,7 +15,9 @@ struct ModuleResource {
 // Type and name are matched case-insensitively, as Windows does.
 ModuleResource FindModuleResource(const std::string& type, const std::string& name);
 
-// POSIX only: how a library embeds a resource in the program (Windows links .rc files).
+// How a library embeds a resource in the program on POSIX, where there are no .rc files.
+// Registered data must outlive every lookup (static tables). On Windows the module's own
+// resources are searched first and registered ones after them.
 void RegisterModuleResource(const std::string& type, const std::string& name, const std::uint8_t* data, std::size_t size);
 
 }  // namespace qel::platform

@@ -1,0 +1,156 @@
+// Names in the stand-in's file system: delete, rename, attributes, folders, the current
+// directory and full path names.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "platform/code_pages.h"
+#include "platform/files.h"
+#include "platform/posix/host_path.h"
+#include "platform/posix/last_error.h"
+#include "platform/posix/open_files.h"
+#include "platform/posix/sandbox.h"
+#include "platform/posix/windows_path.h"
+
+namespace qel::platform {
+
+using posix::Fail;
+using posix::FailFromErrno;
+
+namespace {
+
+// Resolves name and reads what is there; false (last error set) when nothing is.
+bool StatExisting(const std::string& name, posix::THostPath& path, struct stat& info) {
+  if (!posix::ResolveHostPath(name, path)) return false;
+  if (stat(path.Host.c_str(), &info) != 0) return posix::FailMissing(path);
+  return true;
+}
+
+std::string WithoutClosingBackslash(std::string path) {
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+}  // namespace
+
+bool DeleteFile(const std::string& name) {
+  posix::THostPath path;
+  struct stat info {};
+  if (!StatExisting(name, path, info)) return false;
+  if (S_ISDIR(info.st_mode) || (info.st_mode & S_IWUSR) == 0) return Fail(ErrorAccessDenied);
+  // No open of this program asks Windows for delete sharing, so an open file stays.
+  if (posix::IsFileOpen({info.st_dev, info.st_ino})) return Fail(ErrorSharingViolation);
+  if (unlink(path.Host.c_str()) != 0) return FailFromErrno(errno);
+  return true;
+}
+
+bool RenameFile(const std::string& oldName, const std::string& newName) {
+  posix::THostPath from;
+  struct stat fromInfo {};
+  if (!StatExisting(oldName, from, fromInfo)) return false;
+  posix::THostPath to;
+  if (!posix::ResolveHostPath(newName, to)) return false;
+  if (to.IsRoot || from.IsRoot) return Fail(ErrorAccessDenied);
+  struct stat toInfo {};
+  if (stat(to.Host.c_str(), &toInfo) == 0) {
+    const bool sameFile = toInfo.st_dev == fromInfo.st_dev && toInfo.st_ino == fromInfo.st_ino;
+    if (!sameFile) return Fail(ErrorAlreadyExists);
+    // Only the letter case changes: the lookup found the old file under the new name,
+    // so the new spelling goes into the folder the old one is in.
+    const std::string toPath = WithoutClosingBackslash(to.Windows);
+    to.Host = from.Host.substr(0, from.Host.rfind('/') + 1) + AnsiToUtf8(toPath.substr(toPath.rfind('\\') + 1));
+  } else if (!to.ParentExists) {
+    return Fail(ErrorPathNotFound);
+  }
+  if (!S_ISDIR(fromInfo.st_mode) && posix::IsFileOpen({fromInfo.st_dev, fromInfo.st_ino})) {
+    return Fail(ErrorSharingViolation);
+  }
+  if (std::rename(from.Host.c_str(), to.Host.c_str()) != 0) return FailFromErrno(errno);
+  return true;
+}
+
+std::uint32_t FileGetAttr(const std::string& name) {
+  posix::THostPath path;
+  struct stat info {};
+  if (!StatExisting(name, path, info)) return InvalidFileAttributes;
+  if (S_ISDIR(info.st_mode)) return faDirectory;
+  return (info.st_mode & S_IWUSR) == 0 ? faReadOnly : 0;
+}
+
+bool FileSetAttr(const std::string& name, std::uint32_t attributes) {
+  posix::THostPath path;
+  struct stat info {};
+  if (!StatExisting(name, path, info)) return false;
+  // Only the read-only bit of a file has a POSIX counterpart; the others are accepted.
+  if (S_ISDIR(info.st_mode)) return true;
+  const mode_t writable = S_IWUSR | S_IWGRP | S_IWOTH;
+  const mode_t mode = (attributes & faReadOnly) != 0 ? info.st_mode & ~writable : info.st_mode | S_IWUSR;
+  if (chmod(path.Host.c_str(), mode & 07777) != 0) return FailFromErrno(errno);
+  return true;
+}
+
+bool FileExists(const std::string& name) {
+  posix::THostPath path;
+  struct stat info {};
+  return StatExisting(name, path, info) && !S_ISDIR(info.st_mode);
+}
+
+bool DirectoryExists(const std::string& name) {
+  posix::THostPath path;
+  struct stat info {};
+  return StatExisting(name, path, info) && S_ISDIR(info.st_mode);
+}
+
+bool CreateDir(const std::string& name) {
+  posix::THostPath path;
+  if (!posix::ResolveHostPath(name, path)) return false;
+  struct stat info {};
+  if (path.IsRoot || stat(path.Host.c_str(), &info) == 0) return Fail(ErrorAlreadyExists);
+  if (!path.ParentExists) return Fail(ErrorPathNotFound);
+  if (mkdir(path.Host.c_str(), 0777) != 0) return FailFromErrno(errno);
+  return true;
+}
+
+bool RemoveDir(const std::string& name) {
+  posix::THostPath path;
+  struct stat info {};
+  if (!StatExisting(name, path, info)) return false;
+  if (!S_ISDIR(info.st_mode)) return Fail(posix::ErrorDirectory);
+  // Windows keeps the current directory open, so it cannot be removed.
+  if (path.IsRoot || SameTextLocale(WithoutClosingBackslash(path.Windows), posix::CurrentDirectory())) {
+    return Fail(ErrorSharingViolation);
+  }
+  if (rmdir(path.Host.c_str()) != 0) return FailFromErrno(errno);
+  return true;
+}
+
+std::string GetCurrentDir() { return posix::CurrentDirectory(); }
+
+bool SetCurrentDir(const std::string& path) {
+  posix::THostPath resolved;
+  struct stat info {};
+  if (!StatExisting(path, resolved, info)) return false;
+  if (!S_ISDIR(info.st_mode)) return Fail(posix::ErrorDirectory);
+  posix::SetCurrentDirectory(WithoutClosingBackslash(resolved.Windows));
+  return true;
+}
+
+std::string ExpandFileName(const std::string& name) {
+  if (name.empty()) return {};
+  return posix::FormatWindowsPath(posix::ParseWindowsPath(name, posix::CurrentDirectory()));
+}
+
+std::string ModuleFileName() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) return {};
+    if (static_cast<std::size_t>(length) < buffer.size()) return posix::HostToWindowsPath(std::string(buffer.data(), length));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace qel::platform

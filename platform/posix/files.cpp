@@ -1,0 +1,238 @@
+// File handles of the stand-in: open, create, read, write, seek, truncate, close and
+// the last-write time, with the sharing rules of Windows.
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+#include "platform/posix/host_path.h"
+#include "platform/posix/last_error.h"
+#include "platform/posix/open_files.h"
+
+namespace qel::platform {
+
+using posix::Fail;
+using posix::FailFromErrno;
+
+namespace {
+
+constexpr std::uint32_t AccessMask = 0x03;
+constexpr std::uint32_t ShareMask = 0xF0;
+constexpr std::uint32_t AccessInvalid = 0x03;
+
+// Windows refuses to write to a read-only file even for an administrator; root on POSIX
+// would not be refused, so the stand-in checks the owner's write bit itself.
+bool IsReadOnly(const struct stat& info) { return (info.st_mode & S_IWUSR) == 0; }
+
+posix::TFileIdentity IdentityOf(const struct stat& info) { return {info.st_dev, info.st_ino}; }
+
+// The sharing a mode's bits 4 to 7 grant: 0x00 and 0x10 nothing, 0x20 read, 0x30 write, 0x40 both.
+void SetSharing(std::uint32_t mode, posix::TOpenFile& file) {
+  const std::uint32_t share = mode & ShareMask;
+  file.ShareRead = share == fmShareDenyWrite || share == fmShareDenyNone;
+  file.ShareWrite = share == fmShareDenyRead || share == fmShareDenyNone;
+}
+
+FileHandle Failed(std::uint32_t code) {
+  Fail(code);
+  return InvalidFileHandle;
+}
+
+FileHandle FailedFromErrno(int error) {
+  FailFromErrno(error);
+  return InvalidFileHandle;
+}
+
+// The registered open behind a handle, or none with the last error set.
+std::optional<posix::TOpenFile> OpenFileOf(FileHandle handle) {
+  std::optional<posix::TOpenFile> file;
+  if (handle >= 0 && handle <= INT32_MAX) file = posix::FindOpenFile(static_cast<int>(handle));
+  if (!file) Fail(ErrorInvalidHandle);
+  return file;
+}
+
+int DaysInMonth(int year, int month) {
+  constexpr int Days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : Days[month - 1];
+}
+
+int Descriptor(FileHandle handle) { return static_cast<int>(handle); }
+
+// Registers a freshly opened descriptor; closes it when the sharing rules refuse it.
+bool Register(int fd, posix::TOpenFile& file) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0) {
+    const int error = errno;
+    close(fd);
+    return FailFromErrno(error);
+  }
+  file.Identity = IdentityOf(info);
+  if (!posix::RegisterOpenFile(fd, file)) {
+    close(fd);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+FileHandle FileOpen(const std::string& name, std::uint32_t mode) {
+  if ((mode & AccessMask) == AccessInvalid || (mode & ShareMask) > fmShareDenyNone) return Failed(ErrorInvalidParameter);
+  posix::THostPath path;
+  if (!posix::ResolveHostPath(name, path)) return InvalidFileHandle;
+  struct stat info {};
+  if (stat(path.Host.c_str(), &info) != 0) {
+    posix::FailMissing(path);
+    return InvalidFileHandle;
+  }
+  posix::TOpenFile file;
+  file.CanRead = (mode & AccessMask) != fmOpenWrite;
+  file.CanWrite = (mode & AccessMask) != fmOpenRead;
+  SetSharing(mode, file);
+  if (S_ISDIR(info.st_mode) || (file.CanWrite && IsReadOnly(info))) return Failed(ErrorAccessDenied);
+
+  const int flags = file.CanRead && file.CanWrite ? O_RDWR : file.CanWrite ? O_WRONLY : O_RDONLY;
+  const int fd = open(path.Host.c_str(), flags | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return FailedFromErrno(errno);
+  if (!Register(fd, file)) return InvalidFileHandle;
+  return fd;
+}
+
+FileHandle FileCreate(const std::string& name) {
+  posix::THostPath path;
+  if (!posix::ResolveHostPath(name, path)) return InvalidFileHandle;
+  if (path.IsRoot) return Failed(ErrorAccessDenied);
+  if (!path.ParentExists) return Failed(ErrorPathNotFound);
+  struct stat info {};
+  if (stat(path.Host.c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || IsReadOnly(info))) return Failed(ErrorAccessDenied);
+
+  // Opened without O_TRUNC: the file is cut only after the sharing rules have allowed
+  // this open, so a file another open is reading is never emptied under it.
+  const int fd = open(path.Host.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) return FailedFromErrno(errno);
+  posix::TOpenFile file;
+  file.CanRead = file.CanWrite = true;
+  if (!Register(fd, file)) return InvalidFileHandle;
+  if (ftruncate(fd, 0) != 0) {
+    const int error = errno;
+    FileClose(fd);
+    return FailedFromErrno(error);
+  }
+  return fd;
+}
+
+std::int32_t FileRead(FileHandle handle, void* buffer, std::int32_t count) {
+  const auto file = OpenFileOf(handle);
+  if (!file) return -1;
+  if (count < 0) return Fail(ErrorInvalidParameter), -1;
+  if (!file->CanRead) return Fail(ErrorAccessDenied), -1;
+  auto* bytes = static_cast<char*>(buffer);
+  std::int32_t total = 0;
+  while (total < count) {
+    const ssize_t got = read(Descriptor(handle), bytes + total, static_cast<std::size_t>(count - total));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return FailFromErrno(errno), -1;
+    if (got == 0) break;
+    total += static_cast<std::int32_t>(got);
+  }
+  return total;
+}
+
+std::int32_t FileWrite(FileHandle handle, const void* buffer, std::int32_t count) {
+  const auto file = OpenFileOf(handle);
+  if (!file) return -1;
+  if (count < 0) return Fail(ErrorInvalidParameter), -1;
+  if (!file->CanWrite) return Fail(ErrorAccessDenied), -1;
+  const auto* bytes = static_cast<const char*>(buffer);
+  std::int32_t total = 0;
+  while (total < count) {
+    const ssize_t put = write(Descriptor(handle), bytes + total, static_cast<std::size_t>(count - total));
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return FailFromErrno(errno), -1;
+    total += static_cast<std::int32_t>(put);
+  }
+  return total;
+}
+
+std::int64_t FileSeek(FileHandle handle, std::int64_t offset, int origin) {
+  if (!OpenFileOf(handle)) return -1;
+  int whence = SEEK_SET;
+  switch (origin) {
+    case static_cast<int>(TSeekOrigin::soBeginning): whence = SEEK_SET; break;
+    case static_cast<int>(TSeekOrigin::soCurrent): whence = SEEK_CUR; break;
+    case static_cast<int>(TSeekOrigin::soEnd): whence = SEEK_END; break;
+    default: return Fail(ErrorInvalidParameter), -1;
+  }
+  const off_t position = lseek(Descriptor(handle), static_cast<off_t>(offset), whence);
+  if (position < 0) return Fail(errno == EINVAL ? posix::ErrorNegativeSeek : ErrorInvalidParameter), -1;
+  return position;
+}
+
+bool FileTruncate(FileHandle handle) {
+  const auto file = OpenFileOf(handle);
+  if (!file) return false;
+  if (!file->CanWrite) return Fail(ErrorAccessDenied);
+  const off_t position = lseek(Descriptor(handle), 0, SEEK_CUR);
+  if (position < 0 || ftruncate(Descriptor(handle), position) != 0) return FailFromErrno(errno);
+  return true;
+}
+
+void FileClose(FileHandle handle) {
+  if (!OpenFileOf(handle)) return;
+  posix::UnregisterOpenFile(Descriptor(handle));
+  close(Descriptor(handle));
+}
+
+std::int64_t FileGetDate(FileHandle handle) {
+  if (!OpenFileOf(handle)) return -1;
+  struct stat info {};
+  if (fstat(Descriptor(handle), &info) != 0) return FailFromErrno(errno), -1;
+  std::tm local {};
+  const std::time_t seconds = info.st_mtim.tv_sec;
+  if (localtime_r(&seconds, &local) == nullptr) return Fail(ErrorInvalidParameter), -1;
+  const int year = local.tm_year + 1900;
+  // An MS-DOS date holds the years 1980 to 2107 only.
+  if (year < 1980 || year > 2107) return Fail(ErrorInvalidParameter), -1;
+  const std::uint32_t date = static_cast<std::uint32_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+  const std::uint32_t time = static_cast<std::uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+  return static_cast<std::int64_t>((date << 16) | time);
+}
+
+bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime) {
+  const auto file = OpenFileOf(handle);
+  if (!file) return false;
+  if (!file->CanWrite) return Fail(ErrorAccessDenied);
+  const std::uint32_t date = dosDateTime >> 16;
+  const std::uint32_t time = dosDateTime & 0xFFFF;
+  const int year = static_cast<int>((date >> 9) + 1980);
+  const int month = static_cast<int>((date >> 5) & 0x0F);
+  const int day = static_cast<int>(date & 0x1F);
+  const int hour = static_cast<int>(time >> 11);
+  const int minute = static_cast<int>((time >> 5) & 0x3F);
+  const int second = static_cast<int>((time & 0x1F) * 2);
+  // Windows refuses an impossible date or time (month 0, the 30th of February, hour 24)
+  // where mktime would quietly move it on to a real one.
+  if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 || second > 59) {
+    return Fail(ErrorInvalidParameter);
+  }
+  std::tm local {};
+  local.tm_year = year - 1900;
+  local.tm_mon = month - 1;
+  local.tm_mday = day;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;
+  const std::time_t seconds = std::mktime(&local);
+  if (seconds == static_cast<std::time_t>(-1)) return Fail(ErrorInvalidParameter);
+  const timespec times[2] = {{0, UTIME_OMIT}, {seconds, 0}};
+  if (futimens(Descriptor(handle), times) != 0) return FailFromErrno(errno);
+  return true;
+}
+
+}  // namespace qel::platform

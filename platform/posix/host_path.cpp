@@ -1,0 +1,84 @@
+// Case-insensitive resolution of Windows names in the POSIX file system.
+#include "platform/posix/host_path.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "platform/code_pages.h"
+#include "platform/files.h"
+#include "platform/posix/last_error.h"
+#include "platform/posix/sandbox.h"
+#include "platform/posix/windows_path.h"
+
+namespace qel::platform::posix {
+
+namespace {
+
+bool Exists(const std::string& hostPath) {
+  struct stat info {};
+  return lstat(hostPath.c_str(), &info) == 0;
+}
+
+bool IsDirectory(const std::string& hostPath) {
+  struct stat info {};
+  return stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return folder.back() == '/' ? folder + name : folder + '/' + name;
+}
+
+// The entry of folder whose name equals component ignoring case; of several (a POSIX
+// folder may hold "a" and "A"), the smallest name, so the choice does not depend on the
+// order the folder lists its entries in.
+std::string FindIgnoringCase(const std::string& folder, const std::string& component) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+  if (!dir) return {};
+  std::string best;
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string hostName = entry->d_name;
+    if (hostName == "." || hostName == "..") continue;
+    if (SameTextLocale(Utf8ToAnsi(hostName), component) && (best.empty() || hostName < best)) best = hostName;
+  }
+  return best;
+}
+
+}  // namespace
+
+bool ResolveHostPath(const std::string& name, THostPath& result) {
+  Sandbox();  // the first name the program uses lays out a fresh system
+  if (name.empty()) return Fail(ErrorPathNotFound);
+  const TWindowsPath path = ParseWindowsPath(name, CurrentDirectory());
+  if (path.Unc) return Fail(ErrorBadNetPath);
+  result.Windows = FormatWindowsPath(path);
+  result.IsRoot = path.Components.empty();
+  result.Host = DriveHostRoot(path.Drive);
+  if (result.Host.empty()) return Fail(ErrorPathNotFound);
+
+  bool found = true;  // every component so far exists on disk
+  for (std::size_t i = 0; i < path.Components.size(); ++i) {
+    const std::string& component = path.Components[i];
+    if (!IsValidComponent(component)) return Fail(ErrorInvalidName);
+    const bool last = i + 1 == path.Components.size();
+    if (last) result.ParentExists = found && IsDirectory(result.Host);
+    std::string exact = Join(result.Host, AnsiToUtf8(component));
+    if (found && !Exists(exact)) {
+      const std::string match = FindIgnoringCase(result.Host, component);
+      if (match.empty()) {
+        found = false;
+      } else {
+        exact = Join(result.Host, match);
+      }
+    }
+    result.Host = std::move(exact);
+  }
+  return true;
+}
+
+bool FailMissing(const THostPath& path) {
+  return Fail(path.ParentExists ? ErrorFileNotFound : ErrorPathNotFound);
+}
+
+}  // namespace qel::platform::posix

@@ -1,0 +1,25 @@
+// From a Windows name to the POSIX path that holds it, matching names as Windows does.
+#pragma once
+
+#include <string>
+
+namespace qel::platform::posix {
+
+struct THostPath {
+  std::string Windows;  // the full Windows path, as GetFullPathName gives it
+  std::string Host;     // the POSIX path: existing components in their spelling on disk
+  bool ParentExists = false;  // every folder above the last component exists
+  bool IsRoot = false;        // the path names a drive's root
+};
+
+// Expands name against the current directory and finds each component on disk: with its
+// exact spelling when that exists, else ignoring case as Windows-1252 folds letters.
+// Components that do not exist are kept as given (in UTF-8), ready to be created.
+// False, with the last error set, for a name that cannot name a file of the sandbox: an
+// empty or invalid name, a drive that does not exist, a UNC name.
+bool ResolveHostPath(const std::string& name, THostPath& result);
+
+// The last error for a resolved path whose target is missing: file or path not found.
+bool FailMissing(const THostPath& path);
+
+}  // namespace qel::platform::posix

@@ -1,0 +1,48 @@
+// The registry of resources behind RegisterModuleResource.
+#include "platform/resource_registry.h"
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "platform/code_page_1252.h"
+
+namespace qel::platform {
+
+namespace {
+
+using TResourceKey = std::pair<std::string, std::string>;
+
+std::string Folded(const std::string& text) {
+  std::string folded = text;
+  for (char& c : folded) c = static_cast<char>(AnsiUpperCase(static_cast<std::uint8_t>(c)));
+  return folded;
+}
+
+// Built on first use: libraries register from their static initialisers, in an order
+// no one controls.
+std::map<TResourceKey, ModuleResource>& Registry() {
+  static std::map<TResourceKey, ModuleResource> registry;
+  return registry;
+}
+
+std::mutex& RegistryLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+}  // namespace
+
+void RegisterModuleResource(const std::string& type, const std::string& name, const std::uint8_t* data, std::size_t size) {
+  std::lock_guard<std::mutex> guard(RegistryLock());
+  Registry()[{Folded(type), Folded(name)}] = ModuleResource{data, size};
+}
+
+ModuleResource FindRegisteredResource(const std::string& type, const std::string& name) {
+  std::lock_guard<std::mutex> guard(RegistryLock());
+  const auto found = Registry().find({Folded(type), Folded(name)});
+  return found == Registry().end() ? ModuleResource{} : found->second;
+}
+
+}  // namespace qel::platform

@@ -1,0 +1,103 @@
+// File handles on Windows: CreateFile with the access and sharing a mode selects.
+#include "platform/files.h"
+
+#include "platform/win32/windows_api.h"
+
+namespace qel::platform {
+
+using win32::RecordError;
+using win32::RecordLastError;
+
+namespace {
+
+constexpr std::uint32_t AccessMask = 0x03;
+constexpr std::uint32_t ShareMask = 0xF0;
+constexpr std::uint32_t AccessInvalid = 0x03;
+
+// Indexed by the mode's low two bits.
+constexpr DWORD AccessRights[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
+// Indexed by the mode's bits 4 to 7: compatibility and exclusive share nothing, then deny
+// write (others may read), deny read (others may write), deny none.
+constexpr DWORD ShareRights[] = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE};
+
+HANDLE AsHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+FileHandle FromHandle(HANDLE handle) {
+  if (handle == INVALID_HANDLE_VALUE) {
+    RecordLastError();
+    return InvalidFileHandle;
+  }
+  return reinterpret_cast<FileHandle>(handle);
+}
+
+}  // namespace
+
+FileHandle FileOpen(const std::string& name, std::uint32_t mode) {
+  if ((mode & AccessMask) == AccessInvalid || (mode & ShareMask) > fmShareDenyNone) {
+    RecordError(ErrorInvalidParameter);
+    return InvalidFileHandle;
+  }
+  return FromHandle(CreateFileA(name.c_str(), AccessRights[mode & AccessMask], ShareRights[(mode & ShareMask) >> 4], nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileHandle FileCreate(const std::string& name) {
+  return FromHandle(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::int32_t FileRead(FileHandle handle, void* buffer, std::int32_t count) {
+  if (count < 0) return RecordError(ErrorInvalidParameter), -1;
+  DWORD got = 0;
+  if (!ReadFile(AsHandle(handle), buffer, static_cast<DWORD>(count), &got, nullptr)) return RecordLastError(), -1;
+  return static_cast<std::int32_t>(got);
+}
+
+std::int32_t FileWrite(FileHandle handle, const void* buffer, std::int32_t count) {
+  if (count < 0) return RecordError(ErrorInvalidParameter), -1;
+  DWORD put = 0;
+  if (!WriteFile(AsHandle(handle), buffer, static_cast<DWORD>(count), &put, nullptr)) return RecordLastError(), -1;
+  return static_cast<std::int32_t>(put);
+}
+
+std::int64_t FileSeek(FileHandle handle, std::int64_t offset, int origin) {
+  DWORD method = FILE_BEGIN;
+  switch (origin) {
+    case static_cast<int>(TSeekOrigin::soBeginning): method = FILE_BEGIN; break;
+    case static_cast<int>(TSeekOrigin::soCurrent): method = FILE_CURRENT; break;
+    case static_cast<int>(TSeekOrigin::soEnd): method = FILE_END; break;
+    default: return RecordError(ErrorInvalidParameter), -1;
+  }
+  LARGE_INTEGER distance;
+  distance.QuadPart = offset;
+  LARGE_INTEGER position;
+  if (!SetFilePointerEx(AsHandle(handle), distance, &position, method)) return RecordLastError(), -1;
+  return position.QuadPart;
+}
+
+bool FileTruncate(FileHandle handle) { return SetEndOfFile(AsHandle(handle)) || RecordLastError(); }
+
+void FileClose(FileHandle handle) { CloseHandle(AsHandle(handle)); }
+
+std::int64_t FileGetDate(FileHandle handle) {
+  FILETIME written;
+  FILETIME local;
+  WORD date = 0;
+  WORD time = 0;
+  if (!GetFileTime(AsHandle(handle), nullptr, nullptr, &written) || !FileTimeToLocalFileTime(&written, &local) ||
+      !FileTimeToDosDateTime(&local, &date, &time)) {
+    return RecordLastError(), -1;
+  }
+  return static_cast<std::int64_t>((static_cast<std::uint32_t>(date) << 16) | time);
+}
+
+bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime) {
+  FILETIME local;
+  FILETIME written;
+  if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16), static_cast<WORD>(dosDateTime & 0xFFFF), &local) ||
+      !LocalFileTimeToFileTime(&local, &written) || !SetFileTime(AsHandle(handle), nullptr, nullptr, &written)) {
+    return RecordLastError();
+  }
+  return true;
+}
+
+}  // namespace qel::platform
