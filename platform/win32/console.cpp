@@ -1,0 +1,81 @@
+// The console of Windows.
+#include <windows.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "platform/console.h"
+
+namespace qel::platform {
+
+bool InputIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+bool ErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+std::string CommandLineNameToAnsi(const std::string& argument) {
+  std::string name = argument;
+  for (char& c : name) {
+    if (c == '/') c = '\\';
+  }
+  return name;
+}
+
+std::string AnsiToConsole(const std::string& text) { return text; }
+
+bool ReadConsoleLine(std::string& line, bool echo) {
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD saved = 0;
+  const bool hide = !echo && GetConsoleMode(input, &saved) != 0;
+  if (hide) SetConsoleMode(input, saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  std::string raw;
+  const bool got = static_cast<bool>(std::getline(std::cin, raw));
+  if (hide) {
+    SetConsoleMode(input, saved);
+    std::cerr << "\n";
+  }
+  if (!got) return false;
+  if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+  line = raw;
+  return true;
+}
+
+std::string TemporaryDirectory() {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(sizeof(buffer), buffer);
+  std::string dir = length > 0 && length < sizeof(buffer) ? std::string(buffer, length) : std::string("C:\\");
+  if (dir.back() != '\\') dir += '\\';
+  return dir;
+}
+
+unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+bool RemoveTree(const std::string& path) {
+  std::string folder = path;
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  bool ok = true;
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = folder + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        ok = RemoveTree(child) && ok;
+      } else {
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ok = DeleteFileA(child.c_str()) != 0 && ok;
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  return RemoveDirectoryA(folder.c_str()) != 0 && ok;
+}
+
+}  // namespace qel::platform
