@@ -1,0 +1,79 @@
+#include "archive/sorted_zip.h"
+
+#include <algorithm>
+
+#include "base/date_time.h"
+#include "base/exceptions.h"
+#include "base/format.h"
+#include "base/text.h"
+
+namespace qel::archive {
+
+namespace {
+
+const TZipHeaderInfo& AsEntry(const base::TObject* obj) {
+  const auto* entry = dynamic_cast<const TZipHeaderInfo*>(obj);
+  if (entry == nullptr) {
+    throw base::EConvertError(
+        base::Format("Cannot compare a %s with an archive entry", {obj != nullptr ? obj->ClassName() : "nil"}));
+  }
+  return *entry;
+}
+
+// An entry without a valid date counts as the earliest possible time.
+base::TDateTime EntryTime(const TZipHeaderInfo& entry) {
+  base::TDateTime value = 0;
+  if (!base::TryDosDateTimeToDateTime(entry.FileDate, value)) value = 0;
+  return value;
+}
+
+// Percentage of the original size that the compressed data takes, 0 to 100.
+std::int64_t Rate(const TZipHeaderInfo& entry) {
+  if (entry.UncompressedSize <= 0) return 0;
+  const double percent = 100.0 * entry.CompressedSize / entry.UncompressedSize;
+  return std::min<std::int64_t>(base::RoundHalfEven(percent), 100);
+}
+
+// +1 when the key's value is larger (it goes first), -1 otherwise, never 0. The difference
+// wraps as a 32-bit number does.
+int LargerFirst(std::int32_t itemValue, std::int32_t keyValue) {
+  const auto difference =
+      static_cast<std::int32_t>(static_cast<std::uint32_t>(keyValue) - static_cast<std::uint32_t>(itemValue));
+  return difference > 0 ? 1 : -1;
+}
+
+}  // namespace
+
+int TSortedZip::Compare(const base::TObject* item, const base::TObject* key) const {
+  const TZipHeaderInfo& a = AsEntry(item);
+  const TZipHeaderInfo& b = AsEntry(key);
+  switch (SortMode) {
+    case TZipSortMode::ByName:
+      return base::CompareText(a.Directory() + a.FileName(), b.Directory() + b.FileName());
+    case TZipSortMode::ByFileName:
+      return base::CompareText(a.FileName(), b.FileName());
+    case TZipSortMode::ByDirectoryName:
+      return base::CompareText(a.Directory(), b.Directory());
+    case TZipSortMode::ByDate:
+      return EntryTime(b) > EntryTime(a) ? 1 : -1;
+    case TZipSortMode::ByCompressedSize:
+      return LargerFirst(a.CompressedSize, b.CompressedSize);
+    case TZipSortMode::ByUnCompressedSize:
+      return LargerFirst(a.UncompressedSize, b.UncompressedSize);
+    case TZipSortMode::ByRate:
+      return static_cast<int>(Rate(b) - Rate(a));
+    case TZipSortMode::ByNone: {
+      if (a.DiskNumberStart != b.DiskNumberStart) return a.DiskNumberStart - b.DiskNumberStart;
+      const auto offsetA = static_cast<std::int32_t>(a.LocalHeaderOffset);
+      const auto offsetB = static_cast<std::int32_t>(b.LocalHeaderOffset);
+      return offsetA < offsetB ? -1 : (offsetA > offsetB ? 1 : 0);
+    }
+  }
+  return -1;
+}
+
+TZipHeaderInfo* TSortedZip::Entry(std::int32_t index) const {
+  return dynamic_cast<TZipHeaderInfo*>(Get(index));
+}
+
+}  // namespace qel::archive

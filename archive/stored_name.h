@@ -1,0 +1,26 @@
+// Entry names as the archive stores them ("/" separators, OEM code page) and as the
+// program holds them ("\" separators, ANSI code page, split into directory and name).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qel::archive {
+
+// The stored bytes with every "/" turned into "\" and the OEM characters mapped to ANSI,
+// one byte for one byte, so the length never changes.
+std::string ConvertStoredName(std::string_view storedName);
+
+// A converted name split at its last "\" or ":". The directory keeps that separator and is
+// empty when there is none; a directory that ends in ":" ("c:x") gets a closing "\" as
+// well, so every non-empty directory ends in "\".
+struct TSplitName {
+  std::string Directory;
+  std::string FileName;
+};
+TSplitName SplitStoredName(std::string_view convertedName);
+
+// A non-empty directory with its closing "\" ensured.
+std::string WithClosingBackslash(std::string directory);
+
+}  // namespace qel::archive

@@ -1,0 +1,94 @@
+// The in-memory record of one archive entry, filled from its central or local header.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "archive/zip_records.h"
+#include "base/object.h"
+#include "base/stream.h"
+
+namespace qel::archive {
+
+// Switches a multi-disk archive to its next disk and returns the stream of that disk. The
+// component's LoadDisk supplies it; it may release the stream that was being read, which
+// is therefore never touched again once the callback has run. It raises when no next disk
+// can be had.
+using TNextDiskFunc = std::function<base::TStream*()>;
+
+class TZipHeaderInfo final : public base::TPersistent {
+ public:
+  TZipHeaderInfo() { Clear(); }
+  const char* ClassName() const noexcept override { return "TZipHeaderInfo"; }
+
+  // The numeric fields are plain record fields, as the headers lay them out.
+  std::uint16_t VersionMadeBy;  // 0 for an entry that came from a local header
+  std::uint16_t VersionNeeded;
+  std::uint16_t Flags;
+  std::uint16_t CompressionMethod;
+  std::uint32_t FileDate;  // MS-DOS time in the low word, date in the high word
+  std::uint32_t Crc32;
+  std::int32_t CompressedSize;
+  std::int32_t UncompressedSize;
+  std::uint16_t FileNameLength;  // length(Directory) + length(FileName), kept so by the setters
+  std::uint16_t ExtraFieldLength;
+  std::uint16_t FileCommentLength;
+  std::uint16_t DiskNumberStart;
+  std::uint16_t InternalAttributes;
+  std::uint32_t ExternalAttributes;  // MS-DOS attribute bits in the low byte
+  std::uint32_t LocalHeaderOffset;   // ordered as a signed number
+  std::uint32_t CentralHeaderOffset;  // where the central header was read; 0 from a local header
+  bool Selected;
+
+  // Back to a fresh record: the defaults the writing side starts a new entry with.
+  void Clear();
+
+  const std::string& FileName() const { return FFileName; }
+  const std::string& Directory() const { return FDirectory; }
+  void SetFileName(const std::string& s);
+  // A non-empty directory always ends in "\".
+  void SetDirectory(const std::string& s);
+
+  // Absent until the comment is loaded (or set); the record owns the text.
+  const std::optional<std::string>& FileComment() const { return FFileComment; }
+  void SetFileComment(std::optional<std::string> text);
+
+  bool Encrypted() const { return (Flags & FlagEncrypted) != 0; }
+  bool HasDataDescriptor() const { return (Flags & FlagDataDescriptor) != 0; }
+  bool HasComment() const { return FileCommentLength != 0; }
+  std::int32_t LocalSize() const { return LocalHeaderSize + FileNameLength + ExtraFieldLength; }
+  std::int32_t CentralSize() const {
+    return CentralHeaderSize + FileNameLength + ExtraFieldLength + FileCommentLength;
+  }
+
+  // Fill from a header and its name, already converted to the program's form.
+  void SetFromCentral(const TCentralHeaderBytes& header, std::string_view name);
+  void SetFromLocal(const TLocalHeaderBytes& header, std::string_view name = {});
+
+  // Read the header at the stream's position. On success the stream stands after the
+  // central header's comment, or right after the local header's name (its extra field is
+  // not skipped). On failure (no signature, a short header, a short name) the result is
+  // false and the stream stands where it was; after a disk switch, that is the new disk's
+  // stream at the position it was handed over with.
+  bool ReadCentral(base::TStream& stream, const TNextDiskFunc& nextDisk = {});
+  bool ReadLocal(base::TStream& stream);
+
+  // Copies between two entries; any other class fails with EConvertError.
+  void Assign(const base::TPersistent& source) override;
+
+ protected:
+  void AssignTo(base::TPersistent& target) const override;
+
+ private:
+  void CopyFrom(const TZipHeaderInfo& source);
+  void SetName(std::string_view name);
+
+  std::string FFileName;
+  std::string FDirectory;
+  std::optional<std::string> FFileComment;
+};
+
+}  // namespace qel::archive

@@ -1,0 +1,95 @@
+// The on-disk records of a ZIP archive as the reader sees them: signatures, the fixed sizes
+// of the three headers, the offsets of their fields, and little-endian readers.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace qel::archive {
+
+// Signatures are the bytes "PK" followed by two record-specific bytes, read little-endian.
+inline constexpr std::uint32_t LocalHeaderSignature = 0x04034B50;    // "PK" 3 4
+inline constexpr std::uint32_t CentralHeaderSignature = 0x02014B50;  // "PK" 1 2
+inline constexpr std::uint32_t EndCentralSignature = 0x06054B50;     // "PK" 5 6
+inline constexpr std::uint32_t DataDescriptorSignature = 0x08074B50;  // "PK" 7 8, written by some tools
+
+// The fixed parts; names, extra fields and comments follow them.
+inline constexpr std::int32_t LocalHeaderSize = 30;
+inline constexpr std::int32_t CentralHeaderSize = 46;
+inline constexpr std::int32_t EndCentralSize = 22;
+// The reader never parses a data descriptor; it only steps over its CRC and two sizes
+// together with the optional signature in front of them.
+inline constexpr std::int32_t DataDescriptorSize = 16;
+
+using TLocalHeaderBytes = std::array<std::uint8_t, LocalHeaderSize>;
+using TCentralHeaderBytes = std::array<std::uint8_t, CentralHeaderSize>;
+using TEndCentralBytes = std::array<std::uint8_t, EndCentralSize>;
+
+// Field offsets inside the fixed part of the local file header.
+namespace local_header {
+inline constexpr std::size_t Signature = 0;
+inline constexpr std::size_t VersionNeeded = 4;
+inline constexpr std::size_t Flags = 6;
+inline constexpr std::size_t CompressionMethod = 8;
+inline constexpr std::size_t FileTime = 10;  // the low word of the MS-DOS date and time
+inline constexpr std::size_t FileDate = 12;  // the high word
+inline constexpr std::size_t Crc32 = 14;
+inline constexpr std::size_t CompressedSize = 18;
+inline constexpr std::size_t UncompressedSize = 22;
+inline constexpr std::size_t FileNameLength = 26;
+inline constexpr std::size_t ExtraFieldLength = 28;
+}  // namespace local_header
+
+// Field offsets inside the fixed part of the central directory file header.
+namespace central_header {
+inline constexpr std::size_t Signature = 0;
+inline constexpr std::size_t VersionMadeBy = 4;
+inline constexpr std::size_t VersionNeeded = 6;
+inline constexpr std::size_t Flags = 8;
+inline constexpr std::size_t CompressionMethod = 10;
+inline constexpr std::size_t FileTime = 12;
+inline constexpr std::size_t FileDate = 14;
+inline constexpr std::size_t Crc32 = 16;
+inline constexpr std::size_t CompressedSize = 20;
+inline constexpr std::size_t UncompressedSize = 24;
+inline constexpr std::size_t FileNameLength = 28;
+inline constexpr std::size_t ExtraFieldLength = 30;
+inline constexpr std::size_t FileCommentLength = 32;
+inline constexpr std::size_t DiskNumberStart = 34;
+inline constexpr std::size_t InternalAttributes = 36;
+inline constexpr std::size_t ExternalAttributes = 38;
+inline constexpr std::size_t LocalHeaderOffset = 42;
+}  // namespace central_header
+
+// Field offsets inside the end-of-central-directory record.
+namespace end_central {
+inline constexpr std::size_t Signature = 0;
+inline constexpr std::size_t ThisDisk = 4;
+inline constexpr std::size_t CentralStartDisk = 6;
+inline constexpr std::size_t EntriesThisDisk = 8;
+inline constexpr std::size_t TotalEntries = 10;
+inline constexpr std::size_t CentralDirSize = 12;
+inline constexpr std::size_t CentralDirOffset = 16;
+inline constexpr std::size_t ZipCommentLength = 20;
+}  // namespace end_central
+
+// General-purpose flag bits the reader acts on.
+inline constexpr std::uint16_t FlagEncrypted = 0x0001;
+inline constexpr std::uint16_t FlagDataDescriptor = 0x0008;
+
+// Little-endian values, whatever the host's byte order.
+constexpr std::uint16_t ReadLe16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+constexpr std::uint32_t ReadLe32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// The MS-DOS date and time of a header: time in the low word, date in the high word.
+constexpr std::uint32_t ReadDosDateTime(const std::uint8_t* time) {
+  return static_cast<std::uint32_t>(ReadLe16(time)) | (static_cast<std::uint32_t>(ReadLe16(time + 2)) << 16);
+}
+
+}  // namespace qel::archive
