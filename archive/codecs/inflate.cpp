@@ -1,0 +1,516 @@
+#include "archive/codecs/inflate.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+
+namespace qel::codecs {
+namespace {
+
+// Indexed by literal/length code - 257. Codes 286 and 287 exist only in the fixed code; an
+// extra-bit count of OpInvalid makes them decode as invalid.
+constexpr std::array<std::uint16_t, 31> LengthBases = {
+    3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27, 31,
+    35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258, 0,  0};
+constexpr std::array<std::uint16_t, 31> LengthExtras = {
+    0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
+    3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, OpInvalid, OpInvalid};
+// Indexed by distance code.
+constexpr std::array<std::uint16_t, 30> DistanceBases = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::array<std::uint16_t, 30> DistanceExtras = {
+    0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+// The order in which a dynamic block sends the lengths of the code-length code.
+constexpr std::array<std::uint8_t, 19> CodeLengthOrder = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
+                                                          11, 4,  12, 3, 13, 2, 14, 1, 15};
+
+constexpr unsigned LiteralLengthCodes = 286;  // most a dynamic block may declare
+constexpr unsigned DistanceCodes = 30;
+constexpr unsigned FixedLiteralLengthCodes = 288;
+constexpr unsigned FirstLengthCode = 257;
+constexpr int DynamicLiteralLookup = 9;
+constexpr int DynamicDistanceLookup = 6;
+constexpr int FixedLiteralLookup = 7;
+constexpr int FixedDistanceLookup = 5;
+constexpr int CodeLengthLookup = 7;
+constexpr unsigned MaxMatch = 258;
+
+// The bit buffer is a machine word, so the fast loop can refill it a word at a time.
+using TBitWord = std::size_t;
+constexpr unsigned WordBits = sizeof(TBitWord) * 8;
+
+constexpr TBitWord Mask(unsigned n) { return n >= WordBits ? ~TBitWord{0} : (TBitWord{1} << n) - 1; }
+
+// The fast loop decodes one literal or match per round without any check of its own. One
+// match takes at most 15 + 5 + 15 + 13 = 48 bits: one refill on a 64-bit word, at most one
+// refill per field on a 32-bit one, each taking under one word of input. So a round that starts
+// with FastInputMargin buffered bytes never reaches the end of the chunk, and one that starts
+// before FastWindowLimit never reaches the end of the window, so needs no flush.
+constexpr std::size_t FastInputMargin = 32;
+constexpr unsigned FastWindowLimit = SlidingWindowSize - MaxMatch;
+
+inline TBitWord LoadWord(const std::uint8_t* p) {
+  TBitWord word = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&word, p, sizeof word);
+  } else {
+    for (unsigned i = 0; i < sizeof word; ++i) {
+      word |= static_cast<TBitWord>(p[i]) << (8 * i);
+    }
+  }
+  return word;
+}
+
+// Copies n bytes forwards where the source starts 'distance' bytes before the destination and
+// overlaps it, so the copy repeats the last distance bytes.
+inline void CopyRepeating(std::uint8_t* to, const std::uint8_t* from, unsigned n) {
+  const auto distance = static_cast<std::size_t>(to - from);
+  if (distance == 1) {
+    std::memset(to, *from, n);
+    return;
+  }
+  if (distance >= 8) {
+    // Eight bytes at a time never read a byte this copy has still to write.
+    for (; n >= 8; n -= 8, to += 8, from += 8) {
+      std::memcpy(to, from, 8);
+    }
+  }
+  while (n-- > 0) {
+    *to++ = *from++;
+  }
+}
+
+// Copies one run of a match: the source lies at 'from', the destination at 'to', both within
+// the window and the run within both.
+inline void CopyRun(std::uint8_t* window, unsigned to, unsigned from, unsigned run) {
+  const int back = static_cast<int>(to) - static_cast<int>(from);
+  if (back >= static_cast<int>(run)) {
+    std::memcpy(window + to, window + from, run);
+  } else if (back <= 0) {
+    // The source lies ahead, in what is left of the previous pass over the window: a forward
+    // copy reads each byte before it overwrites it, which is exactly what memmove does.
+    std::memmove(window + to, window + from, run);
+  } else {
+    CopyRepeating(window + to, window + from, run);
+  }
+}
+
+class TInflater final {
+ public:
+  explicit TInflater(TUnzipFrame& frame) : FFrame(frame), FWindow(frame.Window()) {}
+  int Run();
+
+ private:
+  int InflateStored();
+  int InflateFixed();
+  int InflateDynamic();
+  int InflateCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd);
+  int FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd);
+  const TDecodeEntry* Decode(const TDecodeEntry* table, int lookupBits);
+  void CopyMatch(unsigned length, unsigned distance);
+
+  void NeedBits(unsigned n) { FFrame.NeedBits(n, FBitBuffer, FBitCount); }
+  void DumpBits(unsigned n) { TUnzipFrame::DumpBits(n, FBitBuffer, FBitCount); }
+  unsigned Bits(unsigned n) const { return static_cast<unsigned>(FBitBuffer & Mask(n)); }
+  void PutByte(std::uint8_t b) {
+    FWindow[FPosition++] = b;
+    if (FPosition == SlidingWindowSize) {
+      FFrame.FlushWindow(SlidingWindowSize);
+      FPosition = 0;
+    }
+  }
+
+  TUnzipFrame& FFrame;
+  std::uint8_t* FWindow;
+  unsigned FPosition = 0;  // next free byte of the window, below SlidingWindowSize between steps
+  TBitWord FBitBuffer = 0;
+  unsigned FBitCount = 0;
+};
+
+int TInflater::Run() {
+  unsigned last = 0;
+  do {
+    // A damaged stream may never send its final block; stop once its bytes are used up.
+    if (FFrame.InputExhausted()) {
+      return InflateBadData;
+    }
+    NeedBits(1);
+    last = Bits(1);
+    DumpBits(1);
+    NeedBits(2);
+    const unsigned type = Bits(2);
+    DumpBits(2);
+    int status = InflateBadCode;
+    switch (type) {
+      case 0: status = InflateStored(); break;
+      case 1: status = InflateFixed(); break;
+      case 2: status = InflateDynamic(); break;
+      default: break;
+    }
+    if (status != InflateOk) {
+      return status;
+    }
+  } while (last == 0);
+  FFrame.FlushWindow(FPosition);
+  FFrame.FlushOutput();
+  return InflateOk;
+}
+
+int TInflater::InflateStored() {
+  DumpBits(FBitCount % 8);
+  NeedBits(16);
+  unsigned length = Bits(16);
+  DumpBits(16);
+  NeedBits(16);
+  if (length != (~Bits(16) & 0xFFFFu)) {
+    return InflateBadData;
+  }
+  DumpBits(16);
+
+  while (length > 0) {
+    if (FBitCount >= 8) {
+      // Whole bytes already in the bit buffer come first.
+      PutByte(static_cast<std::uint8_t>(Bits(8)));
+      DumpBits(8);
+      --length;
+    } else if (FFrame.BufferedInput() > 0) {
+      // The bit buffer is empty: copy straight from the chunk, as far as the chunk, the block
+      // and the window allow.
+      const auto n = static_cast<unsigned>(
+          std::min<std::size_t>({length, FFrame.BufferedInput(), SlidingWindowSize - FPosition}));
+      std::memcpy(FWindow + FPosition, FFrame.InputPosition(), n);
+      FFrame.SetLastByte(FFrame.InputPosition()[n - 1]);
+      FFrame.TakeInput(n);
+      FPosition += n;
+      length -= n;
+      if (FPosition == SlidingWindowSize) {
+        FFrame.FlushWindow(SlidingWindowSize);
+        FPosition = 0;
+      }
+    } else {
+      // The chunk is used up: the exact path reads the next one, or repeats the last byte.
+      if (FFrame.InputExhausted()) {
+        return InflateBadData;
+      }
+      NeedBits(8);
+      PutByte(static_cast<std::uint8_t>(Bits(8)));
+      DumpBits(8);
+      --length;
+    }
+  }
+  return InflateOk;
+}
+
+int TInflater::InflateFixed() {
+  std::array<std::uint8_t, FixedLiteralLengthCodes> lengths{};
+  std::fill(lengths.begin(), lengths.begin() + 144, 8);
+  std::fill(lengths.begin() + 144, lengths.begin() + 256, 9);
+  std::fill(lengths.begin() + 256, lengths.begin() + 280, 7);
+  std::fill(lengths.begin() + 280, lengths.end(), 8);
+  TDecodeTableOwner tl(FFrame.TableMemory());
+  int bl = FixedLiteralLookup;
+  std::uint16_t status = tl.Build(lengths.data(), FixedLiteralLengthCodes, FirstLengthCode,
+                                  LengthBases.data(), LengthExtras.data(), bl);
+  if (status != BuildComplete) {
+    return status;
+  }
+
+  // Thirty codes of five bits leave two unused: the build reports the code incomplete, and
+  // distance codes 30 and 31 decode as invalid.
+  std::fill(lengths.begin(), lengths.begin() + DistanceCodes, 5);
+  TDecodeTableOwner td(FFrame.TableMemory());
+  int bd = FixedDistanceLookup;
+  status = td.Build(lengths.data(), DistanceCodes, 0, DistanceBases.data(), DistanceExtras.data(), bd);
+  if (status > BuildIncomplete) {
+    return status;
+  }
+  return InflateCodes(tl.Table(), td.Table(), bl, bd);
+}
+
+int TInflater::InflateDynamic() {
+  NeedBits(5);
+  const unsigned literalCount = FirstLengthCode + Bits(5);
+  DumpBits(5);
+  NeedBits(5);
+  const unsigned distanceCount = 1 + Bits(5);
+  DumpBits(5);
+  NeedBits(4);
+  const unsigned codeLengthCount = 4 + Bits(4);
+  DumpBits(4);
+  if (literalCount > LiteralLengthCodes || distanceCount > DistanceCodes) {
+    return InflateBadData;
+  }
+
+  std::array<std::uint8_t, LiteralLengthCodes + DistanceCodes> lengths{};
+  for (unsigned j = 0; j < codeLengthCount; ++j) {
+    NeedBits(3);
+    lengths[CodeLengthOrder[j]] = static_cast<std::uint8_t>(Bits(3));
+    DumpBits(3);
+  }
+  TDecodeTableOwner tb(FFrame.TableMemory());
+  int bb = CodeLengthLookup;
+  std::uint16_t status = tb.Build(lengths.data(), CodeLengthOrder.size(), CodeLengthOrder.size(), nullptr, nullptr, bb);
+  if (status != BuildComplete) {
+    return status;
+  }
+  if (tb.Table() == nullptr) {
+    return InflateBadData;  // no code-length code at all: nothing can be decoded with it
+  }
+
+  // Code-length codes are at most seven bits, so their table is one level deep.
+  const unsigned total = literalCount + distanceCount;
+  unsigned previous = 0;
+  for (unsigned i = 0; i < total;) {
+    if (FFrame.InputExhausted()) {
+      return InflateBadData;
+    }
+    NeedBits(static_cast<unsigned>(bb));
+    const TDecodeEntry& slot = tb.Table()[Bits(static_cast<unsigned>(bb))];
+    DumpBits(slot.Bits);
+    const unsigned symbol = slot.Value;
+    unsigned repeat = 0;
+    unsigned value = 0;
+    if (symbol < 16) {
+      lengths[i++] = static_cast<std::uint8_t>(symbol);
+      previous = symbol;
+      continue;
+    }
+    if (symbol == 16) {
+      NeedBits(2);
+      repeat = 3 + Bits(2);
+      DumpBits(2);
+      value = previous;
+    } else if (symbol == 17) {
+      NeedBits(3);
+      repeat = 3 + Bits(3);
+      DumpBits(3);
+      previous = 0;
+    } else {
+      NeedBits(7);
+      repeat = 11 + Bits(7);
+      DumpBits(7);
+      previous = 0;
+    }
+    if (i + repeat > total) {
+      return InflateBadData;
+    }
+    std::fill_n(lengths.begin() + i, repeat, static_cast<std::uint8_t>(value));
+    i += repeat;
+  }
+  tb.Reset();
+
+  TDecodeTableOwner tl(FFrame.TableMemory());
+  int bl = DynamicLiteralLookup;
+  status = tl.Build(lengths.data(), literalCount, FirstLengthCode, LengthBases.data(), LengthExtras.data(), bl);
+  if (status != BuildComplete) {
+    return status;
+  }
+  TDecodeTableOwner td(FFrame.TableMemory());
+  int bd = DynamicDistanceLookup;
+  status = td.Build(lengths.data() + literalCount, distanceCount, 0, DistanceBases.data(),
+                    DistanceExtras.data(), bd);
+  if (status != BuildComplete) {
+    return status;
+  }
+  return InflateCodes(tl.Table(), td.Table(), bl, bd) == InflateOk ? InflateOk : InflateBadData;
+}
+
+// Walks a table and its sub-tables to the slot of the next code and drops the code's bits;
+// nullptr for an invalid code.
+const TDecodeEntry* TInflater::Decode(const TDecodeEntry* table, int lookupBits) {
+  NeedBits(static_cast<unsigned>(lookupBits));
+  const TDecodeEntry* slot = table + Bits(static_cast<unsigned>(lookupBits));
+  while (slot->Operation > OpLiteral) {
+    if (slot->Operation == OpInvalid) {
+      return nullptr;
+    }
+    DumpBits(slot->Bits);
+    const unsigned n = slot->Operation - OpLiteral;
+    NeedBits(n);
+    slot = slot->Link + Bits(n);
+  }
+  DumpBits(slot->Bits);
+  return slot;
+}
+
+// A match in runs that end at the end of the source or of the window, passing the window on
+// whenever it fills.
+void TInflater::CopyMatch(unsigned length, unsigned distance) {
+  unsigned from = (FPosition - distance) & (SlidingWindowSize - 1);
+  while (length > 0) {
+    from &= SlidingWindowSize - 1;
+    const unsigned run = std::min(static_cast<unsigned>(SlidingWindowSize) - std::max(from, FPosition), length);
+    CopyRun(FWindow, FPosition, from, run);
+    FPosition += run;
+    from += run;
+    length -= run;
+    if (FPosition == SlidingWindowSize) {
+      FFrame.FlushWindow(SlidingWindowSize);
+      FPosition = 0;
+    }
+  }
+}
+
+int TInflater::InflateCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd) {
+  if (tl == nullptr) {
+    return InflateBadData;  // a block without literal/length codes cannot even end
+  }
+  for (;;) {
+    const int fast = FastCodes(tl, td, bl, bd);
+    if (fast >= 0) {
+      return fast;
+    }
+    // Near the end of the chunk or the window: one code at a time on the exact path.
+    if (FFrame.InputExhausted()) {
+      return InflateBadData;
+    }
+    const TDecodeEntry* slot = Decode(tl, bl);
+    if (slot == nullptr) {
+      return InflateBadData;
+    }
+    if (slot->Operation == OpLiteral) {
+      PutByte(static_cast<std::uint8_t>(slot->Value));
+      continue;
+    }
+    if (slot->Operation == OpEndOfBlock) {
+      return InflateOk;
+    }
+    NeedBits(slot->Operation);
+    const unsigned length = slot->Value + Bits(slot->Operation);
+    DumpBits(slot->Operation);
+    if (td == nullptr) {
+      return InflateBadData;  // a match in a block that declared no distance codes
+    }
+    slot = Decode(td, bd);
+    if (slot == nullptr) {
+      return InflateBadData;
+    }
+    NeedBits(slot->Operation);
+    const unsigned distance = slot->Value + Bits(slot->Operation);
+    DumpBits(slot->Operation);
+    CopyMatch(length, distance);
+  }
+}
+
+// Decodes while the chunk and the window leave room for a whole round (see FastInputMargin),
+// with the bit buffer refilled a word at a time straight from the chunk. Returns the block's
+// status when it ends inside, or -1 to go on with the exact path.
+int TInflater::FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd) {
+  const std::size_t buffered = FFrame.BufferedInput();
+  if (buffered < FastInputMargin || FPosition >= FastWindowLimit) {
+    return -1;
+  }
+  const std::uint8_t* const start = FFrame.InputPosition();
+  const std::uint8_t* const limit = start + (buffered - FastInputMargin);
+  const std::uint8_t* in = start;
+  TBitWord bits = FBitBuffer;
+  unsigned count = FBitCount;
+  unsigned position = FPosition;
+  std::uint8_t* const window = FWindow;
+  const TBitWord literalMask = Mask(static_cast<unsigned>(bl));
+  const TBitWord distanceMask = Mask(static_cast<unsigned>(bd));
+
+  // Takes as many whole bytes as fit. The bits loaded above the count are the stream's next
+  // bits, the same a later refill loads there again.
+  const auto refill = [&] {
+    bits |= LoadWord(in) << count;
+    const unsigned bytes = (WordBits - 1 - count) / 8;
+    in += bytes;
+    count += bytes * 8;
+  };
+  const auto drop = [&](unsigned n) {
+    bits >>= n;
+    count -= n;
+  };
+  // Follows sub-table links; false on an invalid code.
+  const auto walk = [&](const TDecodeEntry*& slot) {
+    while (slot->Operation > OpLiteral) {
+      if (slot->Operation == OpInvalid) {
+        return false;
+      }
+      drop(slot->Bits);
+      const unsigned n = slot->Operation - OpLiteral;
+      if (count < n) {
+        refill();
+      }
+      slot = slot->Link + (bits & Mask(n));
+    }
+    drop(slot->Bits);
+    return true;
+  };
+
+  int status = -1;
+  while (in <= limit && position < FastWindowLimit) {
+    refill();
+    const TDecodeEntry* slot = tl + (bits & literalMask);
+    if (!walk(slot)) {
+      status = InflateBadData;
+      break;
+    }
+    const unsigned op = slot->Operation;
+    if (op == OpLiteral) {
+      window[position++] = static_cast<std::uint8_t>(slot->Value);
+      continue;
+    }
+    if (op == OpEndOfBlock) {
+      status = InflateOk;
+      break;
+    }
+    if (count < op) {
+      refill();
+    }
+    const unsigned length = slot->Value + static_cast<unsigned>(bits & Mask(op));
+    drop(op);
+    if (td == nullptr) {
+      status = InflateBadData;
+      break;
+    }
+    if (count < static_cast<unsigned>(bd)) {
+      refill();
+    }
+    slot = td + (bits & distanceMask);
+    if (!walk(slot)) {
+      status = InflateBadData;
+      break;
+    }
+    const unsigned dop = slot->Operation;
+    if (count < dop) {
+      refill();
+    }
+    const unsigned distance = slot->Value + static_cast<unsigned>(bits & Mask(dop));
+    drop(dop);
+
+    // position + length stays below the window's end, so only the source can wrap.
+    const unsigned from = (position - distance) & (SlidingWindowSize - 1);
+    if (from < position || from + length <= SlidingWindowSize) {
+      CopyRun(window, position, from, length);
+    } else {
+      const unsigned first = SlidingWindowSize - from;
+      CopyRun(window, position, from, first);
+      CopyRun(window, position + first, 0, length - first);
+    }
+    position += length;
+  }
+
+  const auto taken = static_cast<std::size_t>(in - start);
+  if (taken > 0) {
+    FFrame.SetLastByte(in[-1]);
+    FFrame.TakeInput(taken);
+  }
+  // The exact path ORs whole bytes in above the count, so it must find zeros there.
+  FBitBuffer = bits & Mask(count);
+  FBitCount = count;
+  FPosition = position;
+  return status;
+}
+
+}  // namespace
+
+int Inflate(TUnzipFrame& frame) {
+  TInflater inflater(frame);
+  return inflater.Run();
+}
+
+}  // namespace qel::codecs

@@ -1,0 +1,159 @@
+#include "archive/codecs/unzip_frame.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace qel::codecs {
+
+namespace {
+constexpr const char* OutOfMemoryText = "*** inflate out of memory ***";
+constexpr const char* OutOfMemoryCaption = "Error";
+}  // namespace
+
+TUnzipFrame::TUnzipFrame(TFrameHost& host)
+    : FHost(host),
+      FTableMemory(host),
+      FWindow(std::make_unique<std::uint8_t[]>(WindowBlockSize)),
+      FInput(std::make_unique<std::uint8_t[]>(IoBufferSize)),
+      FOutput(std::make_unique<std::uint8_t[]>(IoBufferSize)),
+      FInputPosition(FInput.get()),
+      FOutputPosition(FOutput.get()) {}
+
+void TUnzipFrame::BeginRun(std::int64_t totalBytes) {
+  FTotalBytes = totalBytes;
+  FTotalDone = 0;
+}
+
+void TUnzipFrame::BeginEntry(std::int32_t compressedSize, std::int32_t uncompressedSize, bool encrypted) {
+  FCompressedRemaining = compressedSize;
+  FCompressedUnread = compressedSize;
+  FUncompressedSize = uncompressedSize;
+  FEncrypted = encrypted;
+  FInputCount = 0;
+  FInputPosition = FInput.get();
+  FLastByte = 0;
+  FBitBuffer = 0;
+  FBitCount = 0;
+  FEndOfInput = false;
+  FOutputCount = 0;
+  FOutputPosition = FOutput.get();
+  FBytesWritten = 0;
+  FRunningCRC = CrcInitial;
+}
+
+// Reads the next chunk of the entry, continuing on the next volume while it comes short, and
+// decrypts it as a whole once it is complete. False when the entry had nothing left to read.
+bool TUnzipFrame::ReadChunk() {
+  FHost.ProcessMessages();
+  const std::size_t wanted =
+      FCompressedUnread <= 0 ? 0 : std::min(static_cast<std::size_t>(FCompressedUnread), IoBlockSize);
+  FCompressedUnread -= static_cast<std::int32_t>(wanted);
+
+  std::uint8_t* buffer = FInput.get();
+  std::size_t got = 0;
+  if (wanted > 0) {
+    got = std::min(FHost.ReadArchive(buffer, wanted), wanted);
+    while (got < wanted) {
+      FHost.LoadNextDisk();  // raises when there is no next volume
+      got += std::min(FHost.ReadArchive(buffer + got, wanted - got), wanted - got);
+    }
+    if (FEncrypted) {
+      FHost.DecryptChunk(buffer, got);
+    }
+  }
+  FInputCount = static_cast<std::uint16_t>(got);
+  FInputPosition = buffer;
+  return got != 0;
+}
+
+// Ends with FEndOfInput true only when not a single byte came.
+void TUnzipFrame::FillBitBuffer() {
+  FEndOfInput = true;
+  std::uint16_t byte = 0;
+  while (FBitCount < 25 && ReadByte(byte) == ByteDelivered) {
+    FBitBuffer |= static_cast<std::uint32_t>(byte) << FBitCount;
+    FBitCount = static_cast<std::uint16_t>(FBitCount + 8);
+    FEndOfInput = false;
+  }
+}
+
+// When the input runs out the missing high bits are zero and the count wraps below zero, after
+// which every read yields zero bits without trying to fill again.
+unsigned TUnzipFrame::ReadBits(unsigned n) {
+  if (n > FBitCount) {
+    FillBitBuffer();
+  }
+  const std::uint32_t mask = (std::uint32_t{1} << n) - 1;
+  const unsigned bits = FBitBuffer & mask;
+  FBitBuffer = n >= 32 ? 0 : FBitBuffer >> n;
+  FBitCount = static_cast<std::uint16_t>(FBitCount - n);
+  return bits;
+}
+
+void TUnzipFrame::FlushWindow(std::size_t n) {
+  const std::uint8_t* source = FWindow.get();
+  n = std::min(n, WindowBlockSize);
+  while (n > 0) {
+    const std::size_t piece = std::min<std::size_t>(n, IoBlockSize - FOutputCount);
+    std::memcpy(FOutputPosition, source, piece);
+    FOutputPosition += piece;
+    FOutputCount = static_cast<std::uint16_t>(FOutputCount + piece);
+    source += piece;
+    n -= piece;
+    if (FOutputCount == IoBlockSize) {
+      FlushOutput();
+    }
+  }
+}
+
+void TUnzipFrame::FlushOutput() {
+  if (FOutputCount == 0) {
+    return;
+  }
+  const std::uint16_t count = FOutputCount;
+  FHost.WriteOutput(FOutput.get(), count);
+  FRunningCRC = UpdateCRC(FRunningCRC, FOutput.get(), count);
+  // The count is a 32-bit one; let it wrap rather than overflow on an entry above 2 GiB.
+  FBytesWritten = static_cast<std::int32_t>(static_cast<std::uint32_t>(FBytesWritten) + count);
+  FHost.FilePercentDone(ProgressPercent(FBytesWritten, FUncompressedSize));
+  if (FHost.TracksTotalProgress()) {
+    FTotalDone += count;
+    FHost.TotalPercentDone(ProgressPercent(FTotalDone, FTotalBytes));
+  }
+  FOutputCount = 0;
+  FOutputPosition = FOutput.get();
+}
+
+void TUnzipFrame::SetOutputCount(std::size_t count) noexcept {
+  count = std::min(count, IoBlockSize);
+  FOutputCount = static_cast<std::uint16_t>(count);
+  FOutputPosition = FOutput.get() + count;
+}
+
+TDecodeEntry* TUnzipFrame::TFrameTableMemory::Allocate(std::size_t slots) noexcept {
+  return Backend != nullptr ? Backend->Allocate(slots) : TDecodeTableMemory::Allocate(slots);
+}
+
+void TUnzipFrame::TFrameTableMemory::Release(TDecodeEntry* block) noexcept {
+  if (Backend != nullptr) {
+    Backend->Release(block);
+  } else {
+    TDecodeTableMemory::Release(block);
+  }
+}
+
+void TUnzipFrame::TFrameTableMemory::OutOfMemory() {
+  FHost.ShowMessageBox(OutOfMemoryText, OutOfMemoryCaption);
+}
+
+int ProgressPercent(std::int64_t done, std::int64_t size) {
+  if (size <= 0) {
+    return 0;
+  }
+  // nearbyint rounds in the default mode: to nearest, halves to the even neighbour.
+  const double percent = std::nearbyint(static_cast<double>(done) * 100.0 / static_cast<double>(size));
+  return static_cast<int>(std::clamp(percent, 0.0, 100.0));
+}
+
+}  // namespace qel::codecs

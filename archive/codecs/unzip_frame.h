@@ -1,0 +1,192 @@
+// The decompression frame: the working state that every method of one extraction run shares.
+// It holds the sliding window, the input chunk of compressed bytes and the output block, takes
+// compressed bytes from the host chunk by chunk, passes output to the host in blocks of
+// IoBlockSize bytes with the entry's CRC-32 and the progress notifications.
+//
+// The extraction driver makes one frame per run, calls BeginRun once and BeginEntry before each
+// entry, runs the entry's method, then reads RunningCRC and BytesWritten.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+
+#include "archive/codecs/crc32.h"
+#include "archive/codecs/decode_table.h"
+#include "archive/codecs/frame_host.h"
+
+namespace qel::codecs {
+
+// The window block: inflate and explode use its first SlidingWindowSize bytes; unreduce and
+// unshrink lay their own tables over it.
+inline constexpr std::size_t WindowBlockSize = 32780;
+inline constexpr std::size_t SlidingWindowSize = 32768;
+// Compressed input is read, and output written, in blocks of this size.
+inline constexpr std::size_t IoBlockSize = 16000;
+inline constexpr std::size_t IoBufferSize = IoBlockSize + 1;
+
+// Status of ReadByte.
+inline constexpr int ByteDelivered = 8;
+inline constexpr int NoByte = 0;
+
+// How far past its end a decoder may ask for compressed bytes before the entry counts as
+// exhausted. A valid stream asks at most 16 bits ahead of the last bit it uses, that is two
+// bytes; a damaged one that would decode on from repeated bytes stops here.
+inline constexpr std::int32_t MaxLookAheadBytes = 4;
+
+class TUnzipFrame final {
+ public:
+  explicit TUnzipFrame(TFrameHost& host);
+  TUnzipFrame(const TUnzipFrame&) = delete;
+  TUnzipFrame& operator=(const TUnzipFrame&) = delete;
+
+  // Start of a run: totalBytes is the sum of the selected entries' uncompressed sizes, the
+  // denominator of the total percentage.
+  void BeginRun(std::int64_t totalBytes);
+  // Before each entry, with the archive stream at the entry's first data byte (behind the
+  // encryption header of an encrypted entry, whose 12 bytes compressedSize no longer counts).
+  // Drops whatever a previous entry left in the output block.
+  void BeginEntry(std::int32_t compressedSize, std::int32_t uncompressedSize, bool encrypted);
+
+  // Results of the entry: the CRC register (finish with NOT) and the bytes written.
+  std::uint32_t RunningCRC() const noexcept { return FRunningCRC; }
+  std::int32_t BytesWritten() const noexcept { return FBytesWritten; }
+  std::int64_t TotalBytes() const noexcept { return FTotalBytes; }
+  std::int64_t TotalDone() const noexcept { return FTotalDone; }
+
+  std::int32_t UncompressedSize() const noexcept { return FUncompressedSize; }
+  std::int32_t CompressedRemaining() const noexcept { return FCompressedRemaining; }
+  TFrameHost& Host() noexcept { return FHost; }
+  std::uint8_t* Window() noexcept { return FWindow.get(); }
+
+  // --- compressed input ---
+
+  // Delivers the next compressed byte of the entry (ByteDelivered), or NoByte when the entry
+  // has none left; byte is then unchanged. Every call counts against the entry, also one that
+  // delivers nothing.
+  int ReadByte(std::uint16_t& byte) {
+    if (FCompressedRemaining <= 0) {
+      // A decoder that ignores the end may ask on and on; count on without overflowing.
+      if (FCompressedRemaining > std::numeric_limits<std::int32_t>::min()) {
+        --FCompressedRemaining;
+      }
+      return NoByte;
+    }
+    --FCompressedRemaining;
+    if (FInputCount == 0 && !ReadChunk()) {
+      return NoByte;
+    }
+    byte = *FInputPosition++;
+    --FInputCount;
+    return ByteDelivered;
+  }
+
+  // True once a decoder has asked for clearly more bytes than the entry holds.
+  bool InputExhausted() const noexcept { return FCompressedRemaining < -MaxLookAheadBytes; }
+
+  // The frame's own bit buffer (unshrink, unreduce).
+  void FillBitBuffer();
+  unsigned ReadBits(unsigned n);
+  bool EndOfInput() const noexcept { return FEndOfInput; }
+
+  // A caller-owned bit buffer (inflate, explode), filled a byte at a time; past the entry's
+  // end the last byte delivered is used again.
+  template <class TBuffer, class TCount>
+  void NeedBits(unsigned n, TBuffer& buffer, TCount& count) {
+    while (count < n) {
+      ReadByte(FLastByte);
+      buffer |= static_cast<TBuffer>(FLastByte) << count;
+      count = static_cast<TCount>(count + 8);
+    }
+  }
+  template <class TBuffer, class TCount>
+  static void DumpBits(unsigned n, TBuffer& buffer, TCount& count) {
+    buffer >>= n;
+    count = static_cast<TCount>(count - n);
+  }
+
+  // Direct access to the bytes of the current chunk for decoders that take several at once.
+  // Taking bytes counts them against the entry exactly as ReadByte would.
+  std::size_t BufferedInput() const noexcept { return FInputCount; }
+  const std::uint8_t* InputPosition() const noexcept { return FInputPosition; }
+  void TakeInput(std::size_t count) noexcept {
+    FInputPosition += count;
+    FInputCount = static_cast<std::uint16_t>(FInputCount - count);
+    FCompressedRemaining -= static_cast<std::int32_t>(count);
+  }
+  // The byte NeedBits repeats once the entry has none left.
+  void SetLastByte(std::uint8_t byte) noexcept { FLastByte = byte; }
+  std::uint8_t LastByte() const noexcept { return static_cast<std::uint8_t>(FLastByte); }
+
+  // --- output ---
+
+  void WriteByte(std::uint8_t b) {
+    *FOutputPosition++ = b;
+    if (++FOutputCount == IoBlockSize) {
+      FlushOutput();
+    }
+  }
+  // Passes the first n bytes of the window on to the output.
+  void FlushWindow(std::size_t n);
+  // Writes the output block, adds it to the CRC and reports progress; nothing when empty.
+  void FlushOutput();
+
+  // The stored copy fills the output block directly and then flushes it.
+  std::uint8_t* OutputBuffer() noexcept { return FOutput.get(); }
+  std::size_t OutputCount() const noexcept { return FOutputCount; }
+  void SetOutputCount(std::size_t count) noexcept;
+
+  // Table blocks of the decoders; an allocation failure is shown through the host.
+  TDecodeTableMemory& TableMemory() noexcept { return FTableMemory; }
+  // Tests take table blocks from elsewhere; nullptr returns to the heap.
+  void SetTableAllocator(TDecodeTableMemory* allocator) noexcept { FTableMemory.Backend = allocator; }
+
+ private:
+  class TFrameTableMemory final : public TDecodeTableMemory {
+   public:
+    explicit TFrameTableMemory(TFrameHost& host) : FHost(host) {}
+    TDecodeEntry* Allocate(std::size_t slots) noexcept override;
+    void Release(TDecodeEntry* block) noexcept override;
+    void OutOfMemory() override;
+    TDecodeTableMemory* Backend = nullptr;
+
+   private:
+    TFrameHost& FHost;
+  };
+
+  bool ReadChunk();
+
+  TFrameHost& FHost;
+  TFrameTableMemory FTableMemory;
+  std::unique_ptr<std::uint8_t[]> FWindow;
+  std::unique_ptr<std::uint8_t[]> FInput;
+  std::unique_ptr<std::uint8_t[]> FOutput;
+
+  // Input of the entry.
+  const std::uint8_t* FInputPosition;
+  std::uint16_t FInputCount = 0;
+  std::int32_t FCompressedRemaining = 0;  // bytes the method may still ask for
+  // Bytes not yet read from the archive: the count the driver's work record keeps.
+  std::int32_t FCompressedUnread = 0;
+  bool FEncrypted = false;
+  std::uint16_t FLastByte = 0;
+  std::uint32_t FBitBuffer = 0;
+  std::uint16_t FBitCount = 0;
+  bool FEndOfInput = false;
+
+  // Output of the entry and the run.
+  std::uint8_t* FOutputPosition;
+  std::uint16_t FOutputCount = 0;
+  std::int32_t FBytesWritten = 0;
+  std::int32_t FUncompressedSize = 0;
+  std::uint32_t FRunningCRC = CrcInitial;
+  std::int64_t FTotalBytes = 0;
+  std::int64_t FTotalDone = 0;
+};
+
+// The percentage of done against size: 0 for a size of 0 or less, else rounded to the nearest
+// integer, halves to the even neighbour, at most 100.
+int ProgressPercent(std::int64_t done, std::int64_t size);
+
+}  // namespace qel::codecs
