@@ -1,0 +1,15 @@
+// The failures the archive component raises itself.
+#pragma once
+
+#include "base/exceptions.h"
+
+namespace qel::archive {
+
+// The archive's data cannot be read on (for example "Premature end of file reached").
+QEL_DECLARE_EXCEPTION(EFatalUnzipError, base::Exception);
+// No end-of-central-directory record, and the component was told to assume a multi-disk archive.
+QEL_DECLARE_EXCEPTION(EIncompleteZip, base::Exception);
+// The user cancelled a dialog or a request for another disk.
+QEL_DECLARE_EXCEPTION(EUserCanceled, base::Exception);
+
+}  // namespace qel::archive

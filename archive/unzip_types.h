@@ -1,0 +1,32 @@
+// The enumerations and event types of the archive component.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace qel::base {
+class TObject;
+}
+
+namespace qel::archive {
+
+enum class TUZOverwriteMode : int { Prompt = 0, Always = 1, Never = 2 };
+enum class TIncompleteZipMode : int { izAssumeMulti = 0, izAssumeBad = 1 };
+enum class TSkipReason : int { srBadPassword = 0, srNoOverwrite = 1 };
+enum class TMultiMode : int { mmNone = 0, mmSpan = 1, mmBlocks = 2 };
+
+// Events: the component comes first as Sender; reference parameters are the ones a handler may change.
+using TStartUnzipInfo = std::function<void(base::TObject& Sender, std::int32_t NumFiles, std::int64_t TotalBytes, bool& StopNow)>;
+using TFilePercentDone = std::function<void(base::TObject& Sender, std::int32_t Percent)>;
+using TTotalPercentDone = std::function<void(base::TObject& Sender, std::int32_t Percent)>;
+using TStartUnZipEvent = std::function<void(base::TObject& Sender, std::int32_t FileIndex, const std::string& FName, bool& Skip)>;
+using TEndUnZipEvent = std::function<void(base::TObject& Sender, std::int32_t FileIndex, const std::string& FName)>;
+using TPromptForOverwrite = std::function<void(base::TObject& Sender, bool& OverWriteIt, std::int32_t FileIndex, std::string& FName)>;
+using TSkippingFile = std::function<void(base::TObject& Sender, TSkipReason Reason, std::int32_t FileIndex)>;
+using TBadPassword = std::function<void(base::TObject& Sender, std::int32_t FileIndex, std::string& NewPassword)>;
+using TBadCRC = std::function<void(base::TObject& Sender, std::int32_t CalcCRC, std::int32_t StoredCRC, std::int32_t FileIndex)>;
+using TIncompleteZip = std::function<void(base::TObject& Sender, TIncompleteZipMode& IncompleteMode)>;
+using TGetNextDisk = std::function<void(base::TObject& Sender, std::int32_t NextDisk, std::string& FName)>;
+
+}  // namespace qel::archive
