@@ -57,10 +57,24 @@ bool ResolveHostPath(const std::string& name, THostPath& result) {
   result.Host = DriveHostRoot(path.Drive);
   if (result.Host.empty()) return Fail(ErrorPathNotFound);
 
+  for (const std::string& component : path.Components) {
+    if (!IsValidComponent(component)) return Fail(ErrorInvalidName);
+  }
+  // Most names are spelt as they are on disk: one look at the whole path settles them, and
+  // only the others are resolved a component at a time.
+  if (!path.Components.empty()) {
+    std::string exact = result.Host;
+    for (const std::string& component : path.Components) exact = Join(exact, AnsiToUtf8(component));
+    if (Exists(exact)) {
+      result.Host = std::move(exact);
+      result.ParentExists = true;
+      return true;
+    }
+  }
+
   bool found = true;  // every component so far exists on disk
   for (std::size_t i = 0; i < path.Components.size(); ++i) {
     const std::string& component = path.Components[i];
-    if (!IsValidComponent(component)) return Fail(ErrorInvalidName);
     const bool last = i + 1 == path.Components.size();
     if (last) result.ParentExists = found && IsDirectory(result.Host);
     std::string exact = Join(result.Host, AnsiToUtf8(component));
