@@ -1,0 +1,441 @@
+// Extraction: the events and their order, selection, overwrite policy, passwords, hostile
+// names, and byte-for-byte results on archives made by real programs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+#include "archive/unzip.h"
+#include "base/format.h"
+#include "platform/code_pages.h"
+#include "platform/files.h"
+#include "platform/ui.h"
+#include "support/exception_message.h"
+#include "support/scratch.h"
+#include "support/zip_builder.h"
+
+namespace qel::archive {
+namespace {
+
+using testing::Bytes;
+using testing::MessageOf;
+using testing::ScratchDir;
+using testing::ZipBuilder;
+using testing::ZipEntry;
+
+const std::string FixtureDir = std::string(QEL_BINARY_DIR) + "/fixtures";
+
+// Records every event as one line, so a scenario's whole sequence compares at once.
+struct EventLog {
+  std::vector<std::string> Lines;
+  bool SkipStart = false;
+  bool StopNow = false;
+  std::vector<std::string> Passwords;  // handed out by OnBadPassword, one per call
+
+  void Attach(TUnZip& zip, const std::string& root) {
+    auto shortName = [root](const std::string& name) {
+      return name.compare(0, root.size(), root) == 0 ? name.substr(root.size()) : "?" + name;
+    };
+    zip.OnStartUnZipInfo = [this](base::TObject&, std::int32_t n, std::int64_t total, bool& stop) {
+      Lines.push_back(base::Format("info %d %d", {n, total}));
+      stop = StopNow;
+    };
+    zip.OnStartUnZip = [this, shortName](base::TObject&, std::int32_t i, const std::string& name, bool& skip) {
+      Lines.push_back(base::Format("start %d %s", {i, shortName(name)}));
+      skip = SkipStart;
+    };
+    zip.OnFilePercentDone = [this](base::TObject&, std::int32_t p) { Lines.push_back(base::Format("file %d", {p})); };
+    zip.OnTotalPercentDone = [this](base::TObject&, std::int32_t p) { Lines.push_back(base::Format("total %d", {p})); };
+    zip.OnEndUnZip = [this, shortName](base::TObject&, std::int32_t i, const std::string& name) {
+      Lines.push_back(base::Format("end %d %s", {i, shortName(name)}));
+    };
+    zip.OnSkippingFile = [this](base::TObject&, TSkipReason reason, std::int32_t i) {
+      Lines.push_back(base::Format("skip %s %d",
+                                   {reason == TSkipReason::srBadPassword ? "password" : "overwrite", i}));
+    };
+    zip.OnBadCRC = [this](base::TObject&, std::int32_t calc, std::int32_t stored, std::int32_t i) {
+      Lines.push_back(base::Format("badcrc %x %x %d", {calc, stored, i}));
+    };
+  }
+  void AttachPasswords(TUnZip& zip) {
+    zip.OnBadPassword = [this](base::TObject&, std::int32_t i, std::string& password) {
+      Lines.push_back(base::Format("password %d %s", {i, password}));
+      if (!Passwords.empty()) {
+        password = Passwords.front();
+        Passwords.erase(Passwords.begin());
+      }
+    };
+  }
+};
+
+class Extraction : public ::testing::Test {
+ public:
+  void SetUp() override {
+    Out = Scratch.Path() + "out";
+    platform::TDialogScript::Start();
+  }
+  void TearDown() override { platform::TDialogScript::Stop(); }
+
+  std::string Archive(const ZipBuilder& builder) {
+    const std::string path = Scratch.Path() + "in.zip";
+    builder.WriteToFile(path);
+    return path;
+  }
+  // A component on the archive, extracting into out\ with every event recorded.
+  std::unique_ptr<TUnZip> Component(const ZipBuilder& builder) {
+    auto zip = std::make_unique<TUnZip>();
+    zip->SetZipName(Archive(builder));
+    zip->SetDestDir(Out);
+    zip->SetDoAll(true);
+    zip->SetRecreateDirs(true);
+    Log.Attach(*zip, Out + "\\");
+    return zip;
+  }
+  std::string Output(const std::string& rel) const { return Scratch.Read("out/" + rel); }
+  bool Exists(const std::string& rel) const { return platform::FileExists(Out + "\\" + rel); }
+
+  ScratchDir Scratch;
+  std::string Out;
+  EventLog Log;
+};
+
+TEST_F(Extraction, EventsComeInTheirOrder) {
+  struct Scenario {
+    const char* Name;
+    std::function<void(ZipBuilder&)> Build;
+    std::function<void(Extraction&, TUnZip&)> Configure;
+    std::int32_t Result;
+    std::vector<std::string> Events;
+  };
+  const auto twoFiles = [](ZipBuilder& b) {
+    b.AddStored("a.txt", "alpha");
+    b.AddStored("docs/b.txt", "beta, longer");
+  };
+  const std::vector<Scenario> scenarios = {
+      {"plain", twoFiles, nullptr, 2,
+       {"info 2 17", "start 0 a.txt", "file 100", "total 29", "end 0 a.txt", "start 1 docs\\b.txt", "file 100",
+        "total 100", "end 1 docs\\b.txt"}},
+      {"stop before the first entry", twoFiles, [](Extraction& t, TUnZip&) { t.Log.StopNow = true; }, 2,
+       {"info 2 17"}},
+      {"no masks, not all", twoFiles, [](Extraction&, TUnZip& z) { z.SetDoAll(false); }, 0, {"info 0 0"}},
+      {"masks select by name alone or by path",
+       [&](ZipBuilder& b) {
+         twoFiles(b);
+         b.AddStored("docs/README.TXT", "r");
+         b.AddStored("other/readme.txt", "s");
+       },
+       [](Extraction&, TUnZip& z) {
+         z.SetDoAll(false);
+         z.FilesList().Add("b.*");
+         z.FilesList().Add("docs\\read*.txt");
+       },
+       2, {"info 2 13", "start 1 docs\\b.txt", "file 100", "total 92", "end 1 docs\\b.txt",
+           "start 2 docs\\README.TXT", "file 100", "total 100", "end 2 docs\\README.TXT"}},
+      {"a damaged entry",
+       [](ZipBuilder& b) {
+         ZipEntry e;
+         e.Name = "bad.txt";
+         e.Data = testing::ToBytes("payload");
+         e.Crc = 0x12345678;
+         b.Add(e);
+         b.AddStored("good.txt", "fine");
+       },
+       nullptr, 1,
+       {"info 2 11", "start 0 bad.txt", "file 100", "total 64", "badcrc 422C6A15 12345678 0", "start 1 good.txt",
+        "file 100", "total 100", "end 1 good.txt"}},
+      {"directory entries",
+       [](ZipBuilder& b) {
+         b.AddStored("tree/", "");
+         b.AddStored("tree/leaf.txt", "leaf");
+       },
+       nullptr, 2,
+       {"info 2 4", "start 0 tree\\", "start 1 tree\\leaf.txt", "file 100", "total 100", "end 1 tree\\leaf.txt"}},
+      {"directory entries without directories",
+       [](ZipBuilder& b) {
+         b.AddStored("tree/", "");
+         b.AddStored("tree/leaf.txt", "leaf");
+       },
+       [](Extraction&, TUnZip& z) { z.SetRecreateDirs(false); }, 1,
+       {"info 1 4", "start 1 leaf.txt", "file 100", "total 100", "end 1 leaf.txt"}},
+      {"an empty entry", [](ZipBuilder& b) { b.AddStored("empty.txt", ""); }, nullptr, 1,
+       {"info 1 0", "start 0 empty.txt", "end 0 empty.txt"}},
+      {"unknown method",
+       [](ZipBuilder& b) {
+         ZipEntry e;
+         e.Name = "odd.bin";
+         e.Data = testing::ToBytes("xyz");
+         e.Method = 7;
+         b.Add(e);
+       },
+       nullptr, 0, {"info 1 3", "start 0 odd.bin", "badcrc 0 EB8EBA67 0"}},
+  };
+  for (const Scenario& s : scenarios) {
+    SCOPED_TRACE(s.Name);
+    Log = EventLog();
+    ZipBuilder builder;
+    s.Build(builder);
+    auto zip = Component(builder);
+    if (s.Configure) s.Configure(*this, *zip);
+    EXPECT_EQ(zip->UnZip(), s.Result);
+    EXPECT_EQ(Log.Lines, s.Events);
+    std::filesystem::remove_all(Scratch.PosixPath() + "/out");
+  }
+}
+
+TEST_F(Extraction, UnknownMethodIsReportedInABox) {
+  ZipBuilder b;
+  ZipEntry e;
+  e.Name = "odd.bin";
+  e.Data = testing::ToBytes("xyz");
+  e.Method = 9;
+  b.Add(e);
+  auto zip = Component(b);
+  EXPECT_EQ(zip->UnZip(), 0);
+  ASSERT_EQ(platform::TDialogScript::Shown().size(), 1u);
+  EXPECT_EQ(platform::TDialogScript::Shown()[0].Text, "Unknown Compression Method");
+  EXPECT_EQ(platform::TDialogScript::Shown()[0].Caption, "Zip Error");
+  EXPECT_FALSE(Exists("odd.bin")) << "the failed file is deleted";
+}
+
+TEST_F(Extraction, ProgressIsReportedPerBlock) {
+  ZipBuilder b;
+  b.AddStored("big.bin", std::string(40000, 'x'));
+  auto zip = Component(b);
+  EXPECT_EQ(zip->UnZip(), 1);
+  EXPECT_EQ(Log.Lines, (std::vector<std::string>{"info 1 40000", "start 0 big.bin", "file 40", "total 40", "file 80",
+                                                  "total 80", "file 100", "total 100", "end 0 big.bin"}));
+  EXPECT_EQ(Output("big.bin"), std::string(40000, 'x'));
+}
+
+TEST_F(Extraction, OverwriteModesDecideAboutExistingFiles) {
+  ZipBuilder b;
+  b.AddStored("docs/a.txt", "new");
+  struct Case {
+    TUZOverwriteMode Mode;
+    int Answer;  // for the box, when there is no handler
+    bool Handler;
+    const char* Expected;
+  };
+  const Case cases[] = {
+      {TUZOverwriteMode::Always, 0, false, "new"},
+      {TUZOverwriteMode::Never, 0, false, "old"},
+      {TUZOverwriteMode::Prompt, platform::idNo, false, "old"},
+      {TUZOverwriteMode::Prompt, platform::idYes, false, "new"},
+      {TUZOverwriteMode::Prompt, 0, true, "new"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(base::Format("mode %d, answer %d, handler %d", {static_cast<int>(c.Mode), c.Answer, c.Handler ? 1 : 0}));
+    Scratch.Write("out/docs/a.txt", "old");
+    platform::TDialogScript::Start();
+    if (c.Answer != 0) platform::TDialogScript::PushAnswer(c.Answer);
+    auto zip = Component(b);
+    zip->SetOverwriteMode(c.Mode);
+    if (c.Handler) {
+      zip->OnPromptForOverwrite = [](base::TObject&, bool& overwrite, std::int32_t, std::string&) { overwrite = true; };
+    }
+    const bool written = std::string(c.Expected) == "new";
+    EXPECT_EQ(zip->UnZip(), written ? 1 : 0);
+    EXPECT_EQ(Output("docs/a.txt"), c.Expected);
+    if (c.Mode == TUZOverwriteMode::Prompt && !c.Handler) {
+      ASSERT_EQ(platform::TDialogScript::Shown().size(), 1u);
+      EXPECT_EQ(platform::TDialogScript::Shown()[0].Text, "Replace existing file a.txt?");
+      EXPECT_EQ(platform::TDialogScript::Shown()[0].Caption, "File Exists Alert");
+    }
+  }
+  // The handler may send the entry elsewhere.
+  Scratch.Write("out/docs/a.txt", "old");
+  auto zip = Component(b);
+  zip->SetOverwriteMode(TUZOverwriteMode::Prompt);
+  zip->OnPromptForOverwrite = [&](base::TObject&, bool& overwrite, std::int32_t, std::string& name) {
+    overwrite = true;
+    name = Out + "\\docs\\renamed.txt";
+  };
+  EXPECT_EQ(zip->UnZip(), 1);
+  EXPECT_EQ(Output("docs/a.txt"), "old");
+  EXPECT_EQ(Output("docs/renamed.txt"), "new");
+}
+
+TEST_F(Extraction, AnEntryLeftAtItsStartKeepsTheExistingFile) {
+  ZipBuilder b;
+  b.AddStored("a.txt", "new");
+  Scratch.Write("out/a.txt", "precious");
+  auto zip = Component(b);
+  zip->SetOverwriteMode(TUZOverwriteMode::Always);
+  Log.SkipStart = true;
+  EXPECT_EQ(zip->UnZip(), 1);
+  EXPECT_EQ(Output("a.txt"), "precious");
+}
+
+TEST_F(Extraction, DirectoriesFollowRecreateDirsAndRootDir) {
+  ZipBuilder b;
+  b.AddStored("a/b/c.txt", "c");
+  b.AddStored("DATA/img/x.txt", "x");
+  b.AddStored("Database/y.txt", "y");
+  b.AddStored("C:/temp/t.txt", "t");
+  b.AddStored("/temp/u.txt", "u");
+  auto zip = Component(b);
+  zip->SetRootDir("Data");
+  EXPECT_EQ(zip->UnZip(), 5);
+  EXPECT_EQ(Output("a/b/c.txt"), "c");
+  EXPECT_EQ(Output("img/x.txt"), "x");
+  EXPECT_EQ(Output("Database/y.txt"), "y");
+  EXPECT_EQ(Output("temp/t.txt"), "t");
+  EXPECT_EQ(Output("temp/u.txt"), "u");
+
+  auto flat = Component(b);
+  flat->SetDestDir(Out + "\\flat");
+  flat->SetRecreateDirs(false);
+  EXPECT_EQ(flat->UnZip(), 5);
+  EXPECT_EQ(Scratch.Names("out/flat"), (std::vector<std::string>{"c.txt", "t.txt", "u.txt", "x.txt", "y.txt"}));
+}
+
+TEST_F(Extraction, HostileNamesStayBelowTheDestination) {
+  ZipBuilder b;
+  b.AddStored("../../escape1.txt", "1");
+  b.AddStored("a/../../escape2.txt", "2");
+  b.AddStored("a/./../b/escape3.txt", "3");
+  b.AddStored("C:/../escape4.txt", "4");
+  b.AddStored("dir/..", "5");
+  b.AddStored(".", "6");
+  auto zip = Component(b);
+  EXPECT_EQ(zip->UnZip(), 4);
+  EXPECT_EQ(Output("escape1.txt"), "1");
+  EXPECT_EQ(Output("a/escape2.txt"), "2");
+  EXPECT_EQ(Output("a/b/escape3.txt"), "3");
+  EXPECT_EQ(Output("escape4.txt"), "4");
+  EXPECT_EQ(Scratch.Names(""), (std::vector<std::string>{"in.zip", "out"})) << "nothing lands beside out";
+}
+
+TEST_F(Extraction, APrematureEndIsAnError) {
+  ZipBuilder b;
+  b.AddStored("whole.txt", "complete");
+  b.AddStored("cut.txt", std::string(5000, 'c'));
+  testing::ZipLayout layout;
+  b.Build(&layout);
+  b.TruncateTo = layout.LocalHeaderOffsets[1] + 100;
+  b.OmitEndRecord = true;
+  auto zip = Component(b);
+  zip->SetIncompleteZipMode(TIncompleteZipMode::izAssumeBad);
+  const std::string before = platform::GetCurrentDir();
+  EXPECT_EQ(MessageOf<EFatalUnzipError>([&] { zip->UnZip(); }), "Premature end of file reached");
+  EXPECT_EQ(platform::GetCurrentDir(), before) << "the current directory is restored";
+  EXPECT_EQ(Output("whole.txt"), "complete");
+}
+
+TEST_F(Extraction, DestinationIsCurrentDuringTheRun) {
+  ZipBuilder b;
+  b.AddStored("a.txt", "a");
+  auto zip = Component(b);
+  std::string during;
+  zip->OnEndUnZip = [&](base::TObject&, std::int32_t, const std::string&) { during = platform::GetCurrentDir(); };
+  zip->UnZip();
+  EXPECT_TRUE(platform::SameTextLocale(during, Out)) << during;
+}
+
+// --- archives made by real programs ---
+
+std::vector<std::string> FixtureArchives() {
+  std::vector<std::string> names;
+  std::ifstream in(FixtureDir + "/archives.list");
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty()) names.push_back(line);
+  }
+  return names;
+}
+
+std::string HostFile(const std::string& posixPath) {
+  std::ifstream in(posixPath, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(Extraction, RealArchivesExtractToTheirOriginalFiles) {
+  const std::vector<std::string> archives = FixtureArchives();
+  if (archives.empty()) GTEST_SKIP() << "no fixtures";
+  for (const std::string& name : archives) {
+    SCOPED_TRACE(name);
+    const bool big = name == "split.zip" || name == "big.zip";
+    const std::string tree = FixtureDir + (big ? "/bigtree/" : "/tree/");
+    TUnZip zip;
+    zip.SetZipName(testing::HostPath(FixtureDir + "/" + name));
+    zip.SetDestDir(Out);
+    zip.SetDoAll(true);
+    zip.SetRecreateDirs(true);
+    zip.SetOverwriteMode(TUZOverwriteMode::Always);
+    std::int32_t failures = 0;
+    zip.OnBadCRC = [&](base::TObject&, std::int32_t, std::int32_t, std::int32_t) { ++failures; };
+    zip.OnBadPassword = [](base::TObject&, std::int32_t, std::string& password) { password = "secret"; };
+    zip.OnSkippingFile = [&](base::TObject&, TSkipReason, std::int32_t) { ++failures; };
+    std::int32_t result = -1;
+    try {
+      result = zip.UnZip();
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << error.what();
+      continue;
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(result, zip.Count());
+    for (std::int32_t i = 0; i < zip.Count(); ++i) {
+      const TZipHeaderInfo& entry = zip.Entry(i);
+      if (entry.FileName().empty()) continue;
+      std::string rel = entry.Directory() + entry.FileName();
+      for (char& c : rel) {
+        if (c == '\\') c = '/';
+      }
+      EXPECT_EQ(Scratch.Read("out/" + rel), HostFile(tree + rel)) << rel;
+      const platform::FileHandle h = platform::FileOpen(Out + "\\" + entry.Directory() + entry.FileName(), 0);
+      ASSERT_NE(h, platform::InvalidFileHandle) << rel;
+      EXPECT_EQ(platform::FileGetDate(h), static_cast<std::int64_t>(entry.FileDate)) << rel;
+      platform::FileClose(h);
+    }
+    std::filesystem::remove_all(Scratch.PosixPath() + "/out");
+  }
+}
+
+TEST_F(Extraction, PasswordsAreAskedForAndKept) {
+  if (FixtureArchives().empty()) GTEST_SKIP() << "no fixtures";
+  TUnZip zip;
+  zip.SetZipName(testing::HostPath(FixtureDir + "/encrypted_stored.zip"));
+  zip.SetDestDir(Out);
+  zip.SetDoAll(true);
+  zip.SetRecreateDirs(true);
+  Log.Attach(zip, Out + "\\");
+  Log.AttachPasswords(zip);
+  // Two wrong guesses, then the right one: the header is checked afresh each time, and the
+  // password that fitted serves every later entry without asking.
+  Log.Passwords = {"wrong", "also wrong", "secret"};
+  zip.FilesList().Add("readme.txt");
+  zip.FilesList().Add("guide.txt");
+  zip.SetDoAll(false);
+  EXPECT_EQ(zip.UnZip(), 2);
+  std::vector<std::string> asked;
+  for (const std::string& line : Log.Lines) {
+    if (line.rfind("password", 0) == 0) asked.push_back(line);
+  }
+  EXPECT_EQ(asked.size(), 3u);
+  EXPECT_EQ(asked[0].substr(asked[0].find(' ', 9) + 1), "") << asked[0];
+  EXPECT_EQ(HostFile(Scratch.PosixPath() + "/out/readme.txt"), HostFile(FixtureDir + "/tree/readme.txt"));
+  EXPECT_EQ(HostFile(Scratch.PosixPath() + "/out/docs/guide.txt"), HostFile(FixtureDir + "/tree/docs/guide.txt"));
+
+  // Without a handler a wrong password skips every encrypted entry, and nothing is created.
+  TUnZip plain;
+  plain.SetZipName(testing::HostPath(FixtureDir + "/encrypted_stored.zip"));
+  plain.SetDestDir(Out + "\\none");
+  plain.SetDoAll(true);
+  plain.SetRecreateDirs(true);
+  std::int32_t skipped = 0;
+  plain.OnSkippingFile = [&](base::TObject&, TSkipReason reason, std::int32_t) {
+    EXPECT_EQ(reason, TSkipReason::srBadPassword);
+    ++skipped;
+  };
+  const std::int32_t directories = 3;  // emptydir/, bin/, bin/data/, docs/ hold no data
+  (void)directories;
+  const std::int32_t result = plain.UnZip();
+  EXPECT_GT(skipped, 0);
+  EXPECT_EQ(result + skipped, plain.Count());
+}
+
+}  // namespace
+}  // namespace qel::archive
