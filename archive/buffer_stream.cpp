@@ -97,6 +97,20 @@ std::int32_t TS_BufferStream::Write(const void* buffer, std::int32_t count) {
   std::int32_t total = 0;
   std::int32_t ownBytesInBuffer = 0;  // bytes of this call that a failed flush would lose
   while (count > 0) {
+    // With the buffer empty, a block at least as large as the buffer goes straight to the
+    // wrapped stream: copying it through the buffer would only split it into more writes.
+    if (FCurrent == BufferStart() && count >= FBufferSize) {
+      const std::int32_t direct = count;
+      const std::int32_t written = FStream.Write(source + total, direct);
+      NotifyFlush();
+      if (written != direct) {
+        total += written > 0 ? written : 0;
+        break;
+      }
+      count -= direct;
+      total += direct;
+      continue;
+    }
     FState = TBufferState::bsWriting;
     const auto chunk = static_cast<std::int32_t>(std::min<std::ptrdiff_t>(FEnd - FCurrent, count));
     std::memcpy(FCurrent, source + total, static_cast<std::size_t>(chunk));

@@ -175,10 +175,18 @@ TEST(BufferStreamTest, FailedFlushesAreReported) {
   TS_BufferStream stream(disk, 8);
   stream.Seek(0, 2);
   const Bytes data(20, 0x77);
-  // The first full buffer goes out only in part: its 8 bytes do not count as accepted.
+  ASSERT_EQ(stream.Write(data.data(), 3), 3);
+  // The full buffer goes out only in part: the 5 bytes of this call in it do not count as accepted.
   EXPECT_EQ(stream.Write(data.data(), 20), 0);
   EXPECT_EQ(stream.State(), State::bsIdle);
   EXPECT_EQ(disk.Contents().size(), 14u);
+
+  // A block larger than the empty buffer goes straight out; what landed is what counts.
+  TFillingStream direct(Counting(10), 14);
+  TS_BufferStream straight(direct, 8);
+  straight.Seek(0, 2);
+  EXPECT_EQ(straight.Write(data.data(), 20), 4);
+  EXPECT_EQ(direct.Contents().size(), 14u);
 
   TFillingStream full(Counting(10), 10);
   TS_BufferStream pending(full, 8);
