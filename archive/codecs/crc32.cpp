@@ -19,11 +19,11 @@ constexpr bool TableMatchesPolynomial() {
 }
 static_assert(TableMatchesPolynomial(), "CrcTable does not match the ZIP polynomial");
 
-constexpr std::size_t SliceCount = 8;
+constexpr std::size_t SliceCount = 16;
 using TSliceTables = std::array<std::array<std::uint32_t, 256>, SliceCount>;
 
-// Slice k of byte b is the register change of b followed by k zero bytes, so eight bytes can be
-// folded into the register with eight independent lookups. Derived from the constant table
+// Slice k of byte b is the register change of b followed by k zero bytes, so sixteen bytes can
+// be folded into the register with sixteen independent lookups. Derived from the constant table
 // at compile time.
 constexpr TSliceTables MakeSliceTables() {
   TSliceTables tables{};
@@ -49,11 +49,14 @@ inline std::uint32_t LoadLe32(const std::uint8_t* p) {
 std::uint32_t UpdateCRC(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
   const auto& t = SliceTables;
   while (size >= SliceCount) {
-    const std::uint32_t low = crc ^ LoadLe32(data);
-    const std::uint32_t high = LoadLe32(data + 4);
-    crc = t[7][low & 0xFFu] ^ t[6][(low >> 8) & 0xFFu] ^ t[5][(low >> 16) & 0xFFu] ^
-          t[4][low >> 24] ^ t[3][high & 0xFFu] ^ t[2][(high >> 8) & 0xFFu] ^
-          t[1][(high >> 16) & 0xFFu] ^ t[0][high >> 24];
+    const std::uint32_t w0 = crc ^ LoadLe32(data);
+    const std::uint32_t w1 = LoadLe32(data + 4);
+    const std::uint32_t w2 = LoadLe32(data + 8);
+    const std::uint32_t w3 = LoadLe32(data + 12);
+    crc = t[15][w0 & 0xFFu] ^ t[14][(w0 >> 8) & 0xFFu] ^ t[13][(w0 >> 16) & 0xFFu] ^ t[12][w0 >> 24] ^
+          t[11][w1 & 0xFFu] ^ t[10][(w1 >> 8) & 0xFFu] ^ t[9][(w1 >> 16) & 0xFFu] ^ t[8][w1 >> 24] ^
+          t[7][w2 & 0xFFu] ^ t[6][(w2 >> 8) & 0xFFu] ^ t[5][(w2 >> 16) & 0xFFu] ^ t[4][w2 >> 24] ^
+          t[3][w3 & 0xFFu] ^ t[2][(w3 >> 8) & 0xFFu] ^ t[1][(w3 >> 16) & 0xFFu] ^ t[0][w3 >> 24];
     data += SliceCount;
     size -= SliceCount;
   }
