@@ -134,6 +134,7 @@ void TUnZip::ReadZip() {
   FArchiveDate = ArchiveFileDate();
   FArchiveSize = FZipStream->Size();
   ReleaseLists();
+  bool scan = false;  // no usable central directory: rebuild the entries from the local headers
   if (FEndCentral.FindEndCentral(*FZipStream)) {
     FCurrentDisk = FEndCentral.ThisDisk;
     if (FEndCentral.ThisDisk == 0) {
@@ -153,17 +154,14 @@ void TUnZip::ReadZip() {
       FZipStream->Seek(-4, 1);
       FFiles = std::make_unique<TSortedZip>(TDuplicateMode::dmError);
     } else {
-      platform::SetScreenCursor(platform::TCursorKind::crHourGlass);
-      const bool found = ScanLocalHeaders();
-      platform::SetScreenCursor(platform::TCursorKind::crDefault);
-      if (!found) {
-        Sort(FSortMode);
-        return;
-      }
+      scan = true;
     }
   } else {
     if (OnInCompleteZip) OnInCompleteZip(*this, FIncompleteZipMode);
     if (FIncompleteZipMode == TIncompleteZipMode::izAssumeMulti) throw EIncompleteZip("Incomplete Zip File");
+    scan = true;
+  }
+  if (scan) {
     platform::SetScreenCursor(platform::TCursorKind::crHourGlass);
     const bool found = ScanLocalHeaders();
     platform::SetScreenCursor(platform::TCursorKind::crDefault);

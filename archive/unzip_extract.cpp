@@ -110,6 +110,7 @@ class TExtraction final : public codecs::TFrameHost {
   void CopyStored(TZipHeaderInfo& work);
   void ReadArchiveFully(std::uint8_t* buffer, std::size_t count);
   void CloseOutput();
+  [[noreturn]] void RaiseWriteError() const;
   void StampOutput(const TZipHeaderInfo& work, const std::string& outputName);
   void CheckCrc(std::int32_t index, const TZipHeaderInfo& work, const std::string& outputName);
   void SkipEntry(TSkipReason reason, std::int32_t index);
@@ -355,18 +356,17 @@ void TExtraction::LoadNextDisk() {
 
 void TExtraction::WriteOutput(const std::uint8_t* data, std::size_t count) {
   const auto wanted = static_cast<std::int32_t>(count);
-  if (FOutput->Write(data, wanted) != wanted) {
-    throw base::EWriteError(
-        base::Format("Cannot write to file \"%s\". %s", {FOutputName, platform::LastErrorText()}));
-  }
+  if (FOutput->Write(data, wanted) != wanted) RaiseWriteError();
+}
+
+void TExtraction::RaiseWriteError() const {
+  throw base::EWriteError(
+      base::Format("Cannot write to file \"%s\". %s", {FOutputName, platform::LastErrorText()}));
 }
 
 // The bytes still in the stream's buffer must reach the disk before the file counts as written.
 void TExtraction::CloseOutput() {
-  if (!FOutput->Flush()) {
-    throw base::EWriteError(
-        base::Format("Cannot write to file \"%s\". %s", {FOutputName, platform::LastErrorText()}));
-  }
+  if (!FOutput->Flush()) RaiseWriteError();
   FOutput.reset();
 }
 

@@ -72,6 +72,8 @@ class TDialogScript final {
   static int NextAnswer(const TShownDialog& shown);
   static std::optional<std::string> NextChoice(const TShownDialog& shown);
   static void CountProcessMessages();
+  static void RecordCursor(TCursorKind kind);
+  static void RunMessagesHandler();
 };
 
 }  // namespace qel::platform

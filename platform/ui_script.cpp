@@ -13,6 +13,14 @@ struct ScriptState {
   std::size_t ProcessMessagesCalls = 0;
 };
 
+// What the program set, whether or not a script answers its dialogs.
+TCursorKind CurrentCursor = TCursorKind::crDefault;
+
+std::function<void()>& MessagesHandler() {
+  static std::function<void()> handler;
+  return handler;
+}
+
 ScriptState& State() {
   static ScriptState state;
   return state;
@@ -40,6 +48,16 @@ void TDialogScript::PushChoice(std::optional<std::string> choice) { State().Choi
 const std::vector<TShownDialog>& TDialogScript::Shown() { return State().Shown; }
 std::size_t TDialogScript::ProcessMessagesCalls() { return State().ProcessMessagesCalls; }
 void TDialogScript::CountProcessMessages() { ++State().ProcessMessagesCalls; }
+
+void TDialogScript::RecordCursor(TCursorKind kind) { CurrentCursor = kind; }
+
+void TDialogScript::RunMessagesHandler() {
+  if (MessagesHandler()) MessagesHandler()();
+}
+
+TCursorKind ScreenCursor() { return CurrentCursor; }
+
+void SetProcessMessagesHandler(std::function<void()> handler) { MessagesHandler() = std::move(handler); }
 
 int TDialogScript::NextAnswer(const TShownDialog& shown) {
   ScriptState& state = State();

@@ -10,13 +10,6 @@
 namespace qel::platform {
 namespace {
 
-TCursorKind CurrentCursor = TCursorKind::crDefault;
-
-std::function<void()>& MessagesHandler() {
-  static std::function<void()> handler;
-  return handler;
-}
-
 std::optional<std::string> ReadAnswerLine() {
   std::string line;
   if (!std::getline(std::cin, line)) return std::nullopt;
@@ -87,14 +80,11 @@ bool SelectDirectory(std::string& directory, const std::string& createPrompt) {
   return true;
 }
 
-void SetScreenCursor(TCursorKind kind) { CurrentCursor = kind; }
-TCursorKind ScreenCursor() { return CurrentCursor; }
+void SetScreenCursor(TCursorKind kind) { TDialogScript::RecordCursor(kind); }
 
 void ProcessMessages() {
   TDialogScript::CountProcessMessages();
-  if (MessagesHandler()) MessagesHandler()();
+  TDialogScript::RunMessagesHandler();
 }
-
-void SetProcessMessagesHandler(std::function<void()> handler) { MessagesHandler() = std::move(handler); }
 
 }  // namespace qel::platform

@@ -12,13 +12,6 @@
 namespace qel::platform {
 namespace {
 
-TCursorKind CurrentCursor = TCursorKind::crDefault;
-
-std::function<void()>& MessagesHandler() {
-  static std::function<void()> handler;
-  return handler;
-}
-
 HWND ActiveOwner() { return GetActiveWindow(); }
 
 // "Zip Files (*.ZIP)|*.zip|..." becomes the NUL-separated, double-NUL-ended list of OPENFILENAME.
@@ -118,14 +111,12 @@ bool SelectDirectory(std::string& directory, const std::string& createPrompt) {
 }
 
 void SetScreenCursor(TCursorKind kind) {
-  CurrentCursor = kind;
+  TDialogScript::RecordCursor(kind);
   LPCSTR shape = IDC_ARROW;
   if (kind == TCursorKind::crHourGlass) shape = IDC_WAIT;
   if (kind == TCursorKind::crAppStart) shape = IDC_APPSTARTING;
   SetCursor(LoadCursorA(nullptr, shape));
 }
-
-TCursorKind ScreenCursor() { return CurrentCursor; }
 
 void ProcessMessages() {
   TDialogScript::CountProcessMessages();
@@ -138,9 +129,7 @@ void ProcessMessages() {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  if (MessagesHandler()) MessagesHandler()();
+  TDialogScript::RunMessagesHandler();
 }
-
-void SetProcessMessagesHandler(std::function<void()> handler) { MessagesHandler() = std::move(handler); }
 
 }  // namespace qel::platform

@@ -2,8 +2,6 @@
 // damaged or unusual archives laid out byte by byte.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -13,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "support/exception_message.h"
+#include "support/fixture_archives.h"
 #include "support/scratch.h"
 #include "support/zip_builder.h"
 
@@ -27,7 +26,9 @@ using testing::ZipEntry;
 using testing::ZipLayout;
 
 // The archives the fixture step made with zip, 7z and Python, and what those report.
-const std::string FixtureDir = std::string(QEL_BINARY_DIR) + "/fixtures";
+const std::string FixtureDir = testing::FixtureDir();
+using testing::FixtureArchives;
+using testing::ReadLines;
 
 struct ExpectedEntry {
   std::string Path;
@@ -38,15 +39,6 @@ struct ExpectedEntry {
   int Method = 0;
   int Flags = 0;
 };
-
-std::vector<std::string> ReadLines(const std::string& posixPath) {
-  std::vector<std::string> lines;
-  std::ifstream in(posixPath, std::ios::binary);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) lines.push_back(line);
-  }
-  return lines;
-}
 
 std::vector<ExpectedEntry> ReadExpected(const std::string& archive) {
   std::vector<ExpectedEntry> entries;
@@ -73,7 +65,7 @@ std::string StoredPath(TUnZip& zip, std::int32_t i) {
 }
 
 TEST(UnZipDirectory, AgreesWithTheProgramsThatMadeTheArchives) {
-  const std::vector<std::string> archives = ReadLines(FixtureDir + "/archives.list");
+  const std::vector<std::string> archives = FixtureArchives();
   if (archives.empty()) GTEST_SKIP() << "no fixtures in " << FixtureDir;
   for (const std::string& name : archives) {
     SCOPED_TRACE(name);
@@ -100,7 +92,7 @@ TEST(UnZipDirectory, AgreesWithTheProgramsThatMadeTheArchives) {
 
 TEST(UnZipDirectory, SplitArchivePartsAreFoundByTheirNames) {
   const std::string last = FixtureDir + "/split.zip";
-  if (ReadLines(FixtureDir + "/archives.list").empty()) GTEST_SKIP() << "no fixtures";
+  if (FixtureArchives().empty()) GTEST_SKIP() << "no fixtures";
   TUnZip zip;
   zip.SetZipName(testing::HostPath(last));
   zip.OpenZip();
@@ -111,11 +103,10 @@ TEST(UnZipDirectory, SplitArchivePartsAreFoundByTheirNames) {
 }
 
 TEST(UnZipDirectory, CommentsAreReadOnRequest) {
-  if (ReadLines(FixtureDir + "/archives.list").empty()) GTEST_SKIP() << "no fixtures";
+  if (FixtureArchives().empty()) GTEST_SKIP() << "no fixtures";
   TUnZip zip;
   zip.SetZipName(testing::HostPath(FixtureDir + "/archive_comment.zip"));
-  std::ifstream stored(FixtureDir + "/archive_comment.comment", std::ios::binary);
-  const std::string expected((std::istreambuf_iterator<char>(stored)), std::istreambuf_iterator<char>());
+  const std::string expected = testing::ReadHostFile(FixtureDir + "/archive_comment.comment");
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(zip.ZipComment(), expected);
   zip.SetZipName(testing::HostPath(FixtureDir + "/entry_comments.zip"));

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -14,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "support/exception_message.h"
+#include "support/fixture_archives.h"
 #include "support/scratch.h"
 #include "support/zip_builder.h"
 
@@ -26,7 +25,8 @@ using testing::ScratchDir;
 using testing::ZipBuilder;
 using testing::ZipEntry;
 
-const std::string FixtureDir = std::string(QEL_BINARY_DIR) + "/fixtures";
+const std::string FixtureDir = testing::FixtureDir();
+using testing::FixtureArchives;
 
 // Records every event as one line, so a scenario's whole sequence compares at once.
 struct EventLog {
@@ -337,20 +337,6 @@ TEST_F(Extraction, DestinationIsCurrentDuringTheRun) {
 
 // --- archives made by real programs ---
 
-std::vector<std::string> FixtureArchives() {
-  std::vector<std::string> names;
-  std::ifstream in(FixtureDir + "/archives.list");
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) names.push_back(line);
-  }
-  return names;
-}
-
-std::string HostFile(const std::string& posixPath) {
-  std::ifstream in(posixPath, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 TEST_F(Extraction, RealArchivesExtractToTheirOriginalFiles) {
   const std::vector<std::string> archives = FixtureArchives();
   if (archives.empty()) GTEST_SKIP() << "no fixtures";
@@ -384,7 +370,7 @@ TEST_F(Extraction, RealArchivesExtractToTheirOriginalFiles) {
       for (char& c : rel) {
         if (c == '\\') c = '/';
       }
-      EXPECT_EQ(Scratch.Read("out/" + rel), HostFile(tree + rel)) << rel;
+      EXPECT_EQ(Scratch.Read("out/" + rel), testing::ReadHostFile(tree + rel)) << rel;
       const platform::FileHandle h = platform::FileOpen(Out + "\\" + entry.Directory() + entry.FileName(), 0);
       ASSERT_NE(h, platform::InvalidFileHandle) << rel;
       EXPECT_EQ(platform::FileGetDate(h), static_cast<std::int64_t>(entry.FileDate)) << rel;
@@ -416,8 +402,8 @@ TEST_F(Extraction, PasswordsAreAskedForAndKept) {
   }
   EXPECT_EQ(asked.size(), 3u);
   EXPECT_EQ(asked[0].substr(asked[0].find(' ', 9) + 1), "") << asked[0];
-  EXPECT_EQ(HostFile(Scratch.PosixPath() + "/out/readme.txt"), HostFile(FixtureDir + "/tree/readme.txt"));
-  EXPECT_EQ(HostFile(Scratch.PosixPath() + "/out/docs/guide.txt"), HostFile(FixtureDir + "/tree/docs/guide.txt"));
+  EXPECT_EQ(testing::ReadHostFile(Scratch.PosixPath() + "/out/readme.txt"), testing::ReadHostFile(FixtureDir + "/tree/readme.txt"));
+  EXPECT_EQ(testing::ReadHostFile(Scratch.PosixPath() + "/out/docs/guide.txt"), testing::ReadHostFile(FixtureDir + "/tree/docs/guide.txt"));
 
   // Without a handler a wrong password skips every encrypted entry, and nothing is created.
   TUnZip plain;
