@@ -10,7 +10,8 @@ size=${1:-64}
 mkdir -p "$out"
 c++ -std=c++20 -O2 -DNDEBUG -I"$root" "$root/bench/inflate_bench.cpp" \
   "$root/archive/codecs/inflate.cpp" "$root/archive/codecs/decode_table.cpp" \
-  "$root/archive/codecs/unzip_frame.cpp" "$root/archive/codecs/crc32.cpp" -o "$out/inflate_bench"
+  "$root/archive/codecs/unzip_frame.cpp" "$root/archive/codecs/crc32.cpp" \
+  "$root/archive/codecs/crc32_folding.cpp" -o "$out/inflate_bench"
 python3 - "$out" "$size" <<'PY'
 import random, sys, zlib
 out, megabytes = sys.argv[1], int(sys.argv[2])

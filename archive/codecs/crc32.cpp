@@ -1,5 +1,7 @@
 #include "archive/codecs/crc32.h"
 
+#include "archive/codecs/crc32_folding.h"
+
 namespace qel::codecs {
 namespace {
 
@@ -46,7 +48,7 @@ inline std::uint32_t LoadLe32(const std::uint8_t* p) {
 
 }  // namespace
 
-std::uint32_t UpdateCRC(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
+std::uint32_t UpdateCRCByTables(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
   const auto& t = SliceTables;
   while (size >= SliceCount) {
     const std::uint32_t w0 = crc ^ LoadLe32(data);
@@ -65,6 +67,16 @@ std::uint32_t UpdateCRC(std::uint32_t crc, const std::uint8_t* data, std::size_t
     --size;
   }
   return crc;
+}
+
+std::uint32_t UpdateCRC(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
+  if (size >= FoldingMinimum && FoldingAvailable()) {
+    std::size_t consumed = 0;
+    crc = FoldCRC(crc, data, size, consumed);
+    data += consumed;
+    size -= consumed;
+  }
+  return UpdateCRCByTables(crc, data, size);
 }
 
 }  // namespace qel::codecs

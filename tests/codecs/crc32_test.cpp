@@ -1,4 +1,5 @@
 #include "archive/codecs/crc32.h"
+#include "archive/codecs/crc32_folding.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,32 @@ TEST(Crc32, BlockStepAgreesWithByteStepAtAnyLengthAndSplit) {
     }
   }
   EXPECT_EQ(Finished(UpdateCRC(CrcInitial, data.data(), data.size())), testing::Crc32(data));
+}
+
+// Long buffers take the folding step where the processor has it; both steps must give what the
+// byte step gives, over every lane count and remainder the folding handles.
+TEST(Crc32, FoldingAndTableStepsAgreeOnLongBuffers) {
+  std::mt19937 random(7);
+  std::vector<std::uint8_t> data(4096 + 40);
+  for (std::uint8_t& b : data) {
+    b = static_cast<std::uint8_t>(random());
+  }
+  for (std::size_t size : {64u, 65u, 79u, 80u, 127u, 128u, 143u, 191u, 192u, 1000u, 4096u}) {
+    for (std::size_t offset = 0; offset < 40; offset += 13) {
+      std::uint32_t stepped = 0x5A5A5A5Au;
+      for (std::size_t i = 0; i < size; ++i) {
+        stepped = UpdateCRC(stepped, data[offset + i]);
+      }
+      EXPECT_EQ(UpdateCRCByTables(0x5A5A5A5Au, data.data() + offset, size), stepped) << size;
+      EXPECT_EQ(UpdateCRC(0x5A5A5A5Au, data.data() + offset, size), stepped) << size;
+      if (FoldingAvailable()) {
+        std::size_t consumed = 0;
+        const std::uint32_t folded = FoldCRC(0x5A5A5A5Au, data.data() + offset, size, consumed);
+        EXPECT_EQ(consumed, size & ~std::size_t{15});
+        EXPECT_EQ(UpdateCRCByTables(folded, data.data() + offset + consumed, size - consumed), stepped) << size;
+      }
+    }
+  }
 }
 
 }  // namespace
