@@ -42,6 +42,8 @@ using TBitWord = std::size_t;
 constexpr unsigned WordBits = sizeof(TBitWord) * 8;
 
 constexpr TBitWord Mask(unsigned n) { return n >= WordBits ? ~TBitWord{0} : (TBitWord{1} << n) - 1; }
+// The same for the counts a code or its extra bits can have, all below 32: no test needed.
+constexpr TBitWord FieldMask(unsigned n) { return (TBitWord{1} << n) - 1; }
 
 // The fast loop decodes one literal or match per round without any check of its own. One
 // match takes at most 15 + 5 + 15 + 13 = 48 bits: one refill on a 64-bit word, at most one
@@ -63,37 +65,72 @@ inline TBitWord LoadWord(const std::uint8_t* p) {
   return word;
 }
 
-// Copies n bytes forwards where the source starts 'distance' bytes before the destination and
-// overlaps it, so the copy repeats the last distance bytes.
-inline void CopyRepeating(std::uint8_t* to, const std::uint8_t* from, unsigned n) {
-  const auto distance = static_cast<std::size_t>(to - from);
+inline void Copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, 8); }
+
+// For a period below eight, the smallest multiple of it that spans eight bytes.
+constexpr std::array<std::uint8_t, 8> WidenedPeriod = {0, 8, 8, 9, 8, 10, 12, 14};
+
+// Copies n bytes forwards from a source that starts 'distance' bytes before the destination,
+// exactly as a byte-by-byte copy would: where the two overlap, the copy repeats the last
+// distance bytes. Never writes past to + n, since the window beyond holds bytes a later match
+// may still refer to.
+inline void CopyBehind(std::uint8_t* to, const std::uint8_t* from, unsigned n) {
+  const auto distance = static_cast<unsigned>(to - from);
+  if (distance >= 8 && n < 8) {
+    // Source and destination cannot overlap: two pieces that may overlap each other.
+    if (n >= 4) {
+      std::memcpy(to, from, 4);
+      std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n >= 2) {
+      std::memcpy(to, from, 2);
+      std::memcpy(to + n - 2, from + n - 2, 2);
+    } else if (n == 1) {
+      *to = *from;  // a run cut short by the end of the window
+    }
+    return;
+  }
   if (distance == 1) {
     std::memset(to, *from, n);
     return;
   }
-  if (distance >= 8) {
-    // Eight bytes at a time never read a byte this copy has still to write.
-    for (; n >= 8; n -= 8, to += 8, from += 8) {
-      std::memcpy(to, from, 8);
+  if (distance < 8) {
+    // Lay down the repeating pattern byte by byte until it spans eight bytes; from then on
+    // the source can stay a whole number of periods behind, at least eight bytes back.
+    const unsigned widened = WidenedPeriod[distance];
+    for (const std::uint8_t* const stop = to + std::min(n, widened - distance); to < stop; --n) {
+      *to = *from;
+      ++to;
+      ++from;
     }
+    if (n == 0) {
+      return;
+    }
+    from = to - widened;
   }
-  while (n-- > 0) {
-    *to++ = *from++;
+  // Eight bytes at a time never read a byte this copy has still to write.
+  const unsigned whole = n & ~7u;
+  for (unsigned i = 0; i < whole; i += 8) {
+    Copy8(to + i, from + i);
+  }
+  if (n >= 8) {
+    // The last eight bytes again, ending at the end: they read only bytes already final.
+    Copy8(to + n - 8, from + n - 8);
+    return;
+  }
+  for (unsigned i = 0; i < n; ++i) {
+    to[i] = from[i];
   }
 }
 
 // Copies one run of a match: the source lies at 'from', the destination at 'to', both within
 // the window and the run within both.
 inline void CopyRun(std::uint8_t* window, unsigned to, unsigned from, unsigned run) {
-  const int back = static_cast<int>(to) - static_cast<int>(from);
-  if (back >= static_cast<int>(run)) {
-    std::memcpy(window + to, window + from, run);
-  } else if (back <= 0) {
+  if (from < to) {
+    CopyBehind(window + to, window + from, run);
+  } else {
     // The source lies ahead, in what is left of the previous pass over the window: a forward
     // copy reads each byte before it overwrites it, which is exactly what memmove does.
     std::memmove(window + to, window + from, run);
-  } else {
-    CopyRepeating(window + to, window + from, run);
   }
 }
 
@@ -435,16 +472,25 @@ int TInflater::FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl,
       if (count < n) {
         refill();
       }
-      slot = slot->Link + (bits & Mask(n));
+      slot = slot->Link + (bits & FieldMask(n));
     }
     drop(slot->Bits);
     return true;
   };
 
+  // The slot of the next code is looked up as soon as the bits of the last one are dropped,
+  // while at least bl bits are known; the refill only adds bits above those, so the lookup
+  // and the refill overlap instead of waiting for each other.
+  const auto lookUpLiteral = [&] {
+    if (count < static_cast<unsigned>(bl)) {
+      refill();
+    }
+    return tl + (bits & literalMask);
+  };
   int status = -1;
+  const TDecodeEntry* slot = lookUpLiteral();
   while (in <= limit && position < FastWindowLimit) {
     refill();
-    const TDecodeEntry* slot = tl + (bits & literalMask);
     if (!walk(slot)) {
       status = InflateBadData;
       break;
@@ -452,6 +498,7 @@ int TInflater::FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl,
     const unsigned op = slot->Operation;
     if (op == OpLiteral) {
       window[position++] = static_cast<std::uint8_t>(slot->Value);
+      slot = lookUpLiteral();
       continue;
     }
     if (op == OpEndOfBlock) {
@@ -461,7 +508,7 @@ int TInflater::FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl,
     if (count < op) {
       refill();
     }
-    const unsigned length = slot->Value + static_cast<unsigned>(bits & Mask(op));
+    const unsigned length = slot->Value + static_cast<unsigned>(bits & FieldMask(op));
     drop(op);
     if (td == nullptr) {
       status = InflateBadData;
@@ -470,17 +517,18 @@ int TInflater::FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl,
     if (count < static_cast<unsigned>(bd)) {
       refill();
     }
-    slot = td + (bits & distanceMask);
-    if (!walk(slot)) {
+    const TDecodeEntry* distanceSlot = td + (bits & distanceMask);
+    if (!walk(distanceSlot)) {
       status = InflateBadData;
       break;
     }
-    const unsigned dop = slot->Operation;
+    const unsigned dop = distanceSlot->Operation;
     if (count < dop) {
       refill();
     }
-    const unsigned distance = slot->Value + static_cast<unsigned>(bits & Mask(dop));
+    const unsigned distance = distanceSlot->Value + static_cast<unsigned>(bits & FieldMask(dop));
     drop(dop);
+    slot = lookUpLiteral();
 
     // position + length stays below the window's end, so only the source can wrap.
     const unsigned from = (position - distance) & (SlidingWindowSize - 1);

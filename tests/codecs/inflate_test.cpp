@@ -343,6 +343,32 @@ TEST(Inflate, MatchesRepeatAndCrossTheEndOfTheWindow) {
   }
 }
 
+// The fast loop copies short matches in pieces of eight bytes and widens short distances to a
+// whole number of periods; every piece boundary must give what a byte-by-byte copy gives.
+TEST(Inflate, EveryShortDistanceAndLengthCopiesAsByteByByte) {
+  CodecBytes expected = Noise(64, 9);
+  BitWriter out;
+  out.StoredBlock(false, expected);
+  out.BlockHeader(true, 1);
+  for (unsigned distance = 1; distance <= 24; ++distance) {
+    for (unsigned length = 3; length <= 40; ++length) {
+      testing::PutFixedMatch(out, length, distance);
+      for (unsigned i = 0; i < length; ++i) {
+        expected.push_back(expected[expected.size() - distance]);
+      }
+      // A literal between matches changes the bytes the next match repeats.
+      const auto literal = static_cast<std::uint8_t>(distance * 41 + length);
+      testing::PutFixedSymbol(out, literal);
+      expected.push_back(literal);
+    }
+  }
+  testing::PutFixedSymbol(out, 256);
+  const Inflated r = RunInflate(out.Finish());
+  ASSERT_EQ(r.Status, InflateOk);
+  ASSERT_EQ(r.Output.size(), expected.size());
+  EXPECT_TRUE(r.Output == expected);
+}
+
 // Nothing checks a distance against the bytes produced so far: it copies what the window
 // holds, the previous entry's bytes when the frame served one before.
 TEST(Inflate, DistanceBeforeTheFirstByteCopiesTheWindow) {
