@@ -95,6 +95,13 @@ void TUnzipFrame::FlushWindow(std::size_t n) {
   const std::uint8_t* source = FWindow.get();
   n = std::min(n, WindowBlockSize);
   while (n > 0) {
+    if (FOutputCount == 0 && n >= IoBlockSize) {
+      // A whole block straight from the window: the same block the copy would make.
+      PassBlock(source, IoBlockSize);
+      source += IoBlockSize;
+      n -= IoBlockSize;
+      continue;
+    }
     const std::size_t piece = std::min<std::size_t>(n, IoBlockSize - FOutputCount);
     std::memcpy(FOutputPosition, source, piece);
     FOutputPosition += piece;
@@ -111,18 +118,21 @@ void TUnzipFrame::FlushOutput() {
   if (FOutputCount == 0) {
     return;
   }
-  const std::uint16_t count = FOutputCount;
-  FHost.WriteOutput(FOutput.get(), count);
-  FRunningCRC = UpdateCRC(FRunningCRC, FOutput.get(), count);
+  PassBlock(FOutput.get(), FOutputCount);
+  FOutputCount = 0;
+  FOutputPosition = FOutput.get();
+}
+
+void TUnzipFrame::PassBlock(const std::uint8_t* block, std::size_t count) {
+  FHost.WriteOutput(block, count);
+  FRunningCRC = UpdateCRC(FRunningCRC, block, count);
   // The count is a 32-bit one; let it wrap rather than overflow on an entry above 2 GiB.
   FBytesWritten = static_cast<std::int32_t>(static_cast<std::uint32_t>(FBytesWritten) + count);
   FHost.FilePercentDone(ProgressPercent(FBytesWritten, FUncompressedSize));
   if (FHost.TracksTotalProgress()) {
-    FTotalDone += count;
+    FTotalDone += static_cast<std::int64_t>(count);
     FHost.TotalPercentDone(ProgressPercent(FTotalDone, FTotalBytes));
   }
-  FOutputCount = 0;
-  FOutputPosition = FOutput.get();
 }
 
 void TUnzipFrame::SetOutputCount(std::size_t count) noexcept {

@@ -156,6 +156,8 @@ class TUnzipFrame final {
   };
 
   bool ReadChunk();
+  // Writes one block, adds it to the CRC and reports progress.
+  void PassBlock(const std::uint8_t* block, std::size_t count);
 
   TFrameHost& FHost;
   TFrameTableMemory FTableMemory;
