@@ -70,6 +70,15 @@ bool ResolveHostPath(const std::string& name, THostPath& result) {
       result.ParentExists = true;
       return true;
     }
+    // A file about to be created usually lies in a folder spelt as on disk: only its own
+    // name needs the folder listed.
+    const std::string parent = exact.substr(0, exact.rfind('/'));
+    if (path.Components.size() > 1 && IsDirectory(parent)) {
+      const std::string match = FindIgnoringCase(parent, path.Components.back());
+      result.Host = match.empty() ? std::move(exact) : Join(parent, match);
+      result.ParentExists = true;
+      return true;
+    }
   }
 
   bool found = true;  // every component so far exists on disk

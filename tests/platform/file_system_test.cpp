@@ -60,6 +60,9 @@ TEST(FileSystem, NamesAreFoundIgnoringCaseAndKeepTheirSpellingOnDisk) {
   ASSERT_TRUE(WriteFile(dir.Path() + "MIXED\\name.txt", "second"));
   EXPECT_EQ(dir.Names("Mixed"), TNames{"Name.TXT"}) << "rewriting in other letter case keeps the one file";
   EXPECT_EQ(dir.Read("Mixed\\Name.TXT"), "second");
+  ASSERT_TRUE(WriteFile(dir.Path() + "Mixed\\NAME.txt", "third"));
+  EXPECT_EQ(dir.Names("Mixed"), TNames{"Name.TXT"}) << "the same in a folder spelt as on disk";
+  EXPECT_EQ(dir.Read("Mixed\\Name.TXT"), "third");
 
   ASSERT_TRUE(WriteFile(dir.Path() + "mixed\\Other.txt", "x"));
   EXPECT_EQ(dir.Names(), (TNames{"Mixed", "\xC9T\xC9.txt"})) << "a new file goes into the existing folder";
