@@ -52,7 +52,7 @@ void SetProcessMessagesHandler(std::function<void()> handler);
 // and is recorded instead of being shown; an empty queue answers as the Escape key would
 // (Cancel, No, or OK for a box with only OK).
 struct TShownDialog {
-  std::string Kind;  // "message", "open-file" or "directory"
+  std::string Kind;  // "message", "open-file", "directory" or "folder"
   std::string Text;  // the message text, or the initial file or directory
   std::string Caption;  // the caption or title (the filter for "open-file")
   std::uint32_t Flags = 0;

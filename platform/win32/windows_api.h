@@ -1,14 +1,17 @@
 // <windows.h> for the platform's own Windows sources, without the macros that would
 // rename the platform's functions of the same names (DeleteFile, GetDriveType, and the
-// old names OemToAnsi and AnsiToOem of OemToCharA and CharToOemA).
+// old names OemToAnsi and AnsiToOem of OemToCharA and CharToOemA, and ShellExecute).
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #undef DeleteFile
 #undef GetDriveType
 #undef OemToAnsi
 #undef AnsiToOem
+#undef ShellExecute
 
 #include <cstdint>
 
