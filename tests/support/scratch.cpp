@@ -54,6 +54,12 @@ ScratchDir::ScratchDir() {
   for (char& c : name) {
     if (c == '/') c = '_';
   }
+  // A second folder in the same test gets a number of its own.
+  static std::string lastTest;
+  static int sameTest = 0;
+  sameTest = name == lastTest ? sameTest + 1 : 0;
+  lastTest = name;
+  if (sameTest > 0) name += "." + std::to_string(sameTest);
   FPosixPath = std::string(QEL_BINARY_DIR) + "/scratch/" + name;
   std::error_code ignored;
   fs::remove_all(NativePath(FPosixPath), ignored);

@@ -13,7 +13,8 @@ std::string HostPath(const std::string& posixPath);
 std::string DataPath(const std::string& name);
 
 // A fresh, empty folder QEL_BINARY_DIR/scratch/<test suite>.<test name> for the running
-// test, removed with everything in it when the object goes.
+// test (".1", ".2", ... added for further ones in the same test), removed with everything
+// in it when the object goes.
 class ScratchDir final {
  public:
   ScratchDir();

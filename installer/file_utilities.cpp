@@ -1,0 +1,91 @@
+#include "installer/file_utilities.h"
+
+#include <memory>
+
+#include "base/exceptions.h"
+#include "base/format.h"
+#include "platform/files.h"
+#include "platform/shell.h"
+#include "platform/ui.h"
+
+namespace qel::installer {
+
+namespace {
+
+constexpr std::int32_t CopyBufferSize = 8192;
+
+// Closes a file on every path out of the copy.
+class TFileCloser final {
+ public:
+  explicit TFileCloser(platform::FileHandle handle) : FHandle(handle) {}
+  ~TFileCloser() { platform::FileClose(FHandle); }
+  TFileCloser(const TFileCloser&) = delete;
+  TFileCloser& operator=(const TFileCloser&) = delete;
+
+ private:
+  platform::FileHandle FHandle;
+};
+
+std::string FileNamePart(const std::string& path) {
+  const std::size_t separator = path.find_last_of("\\:");
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+// Puts the default cursor back however the shell call ends.
+class TCursorRestorer final {
+ public:
+  TCursorRestorer() = default;
+  ~TCursorRestorer() { platform::SetScreenCursor(platform::TCursorKind::crDefault); }
+  TCursorRestorer(const TCursorRestorer&) = delete;
+  TCursorRestorer& operator=(const TCursorRestorer&) = delete;
+};
+
+}  // namespace
+
+bool HasAttr(const std::string& path, std::uint32_t mask) {
+  return (platform::FileGetAttr(path) & mask) == mask;
+}
+
+void CopyFileTo(const std::string& source, const std::string& destination) {
+  std::string target = platform::ExpandFileName(destination);
+  // HasAttr counts a missing path as having every attribute, the directory bit too: a copy to
+  // a new file name would then aim below a folder that does not exist. Only an existing
+  // directory takes the source's name.
+  if (platform::FileGetAttr(target) != platform::InvalidFileAttributes && HasAttr(target, platform::faDirectory)) {
+    target += "\\" + FileNamePart(source);
+  }
+  const auto buffer = std::make_unique<std::uint8_t[]>(CopyBufferSize);
+
+  const platform::FileHandle input = platform::FileOpen(source, platform::fmOpenRead | platform::fmShareDenyWrite);
+  if (input == platform::InvalidFileHandle) {
+    throw base::EFOpenError(base::Format("Cannot open file \"%s\". %s", {source, platform::LastErrorText()}));
+  }
+  TFileCloser closeInput(input);
+  const platform::FileHandle output = platform::FileCreate(target);
+  if (output == platform::InvalidFileHandle) {
+    throw base::EFCreateError(base::Format("Cannot create file \"%s\". %s", {target, platform::LastErrorText()}));
+  }
+  TFileCloser closeOutput(output);
+  std::int32_t got = 0;
+  do {
+    got = platform::FileRead(input, buffer.get(), CopyBufferSize);
+    if (got > 0) platform::FileWrite(output, buffer.get(), got);
+  } while (got == CopyBufferSize);
+}
+
+bool ShellFileOp(std::uintptr_t window, std::uint32_t operation, const std::string& from, bool allowUndo,
+                 const std::string& to) {
+  platform::SetScreenCursor(platform::TCursorKind::crAppStart);
+  TCursorRestorer restore;
+  const std::uint32_t flags = (allowUndo ? platform::fofAllowUndo : platform::fofNoConfirmMkDir) |
+                              platform::fofNoConfirmation | platform::fofWantMappingHandle;
+  int result = 1;
+  try {
+    result = platform::ShellFileOperation(window, operation, from, to, flags, "");
+  } catch (...) {
+    result = 1;  // the shell failing in any way is a failed operation
+  }
+  return result == 0;
+}
+
+}  // namespace qel::installer

@@ -1,0 +1,163 @@
+#include "installer/install_form.h"
+
+#include "installer/registry_cursor.h"
+#include "platform/shell.h"
+#include "platform/ui.h"
+
+namespace qel::installer {
+
+namespace {
+constexpr const char* WelcomeStep = "Welcome to Qel Orvane Installation";
+constexpr const char* Attention = "Attention";
+}  // namespace
+
+const char* const WelcomeText =
+    "Welcome to the installation of Qel Orvane.\r\n"
+    "\r\n"
+    "This program installs the programs of the Qel Orvane suite on your computer, adds them to "
+    "your Start menu and registers an uninstaller.\r\n"
+    "\r\n"
+    "Close every other program before you go on. Press Next to choose the installation "
+    "directory, or Cancel to leave without changes.";
+
+TInstallForm::TInstallForm(std::vector<std::string> arguments, std::string programFile)
+    : TForm("InstallForm"),
+      Shape1(Add<platform::TShape>("Shape1")),
+      Label2(Add<platform::TLabel>("Label2")),
+      Image1(Add<platform::TImage>("Image1")),
+      llStepInfo(Add<platform::TLabel>("llStepInfo")),
+      InstallPanel(Add<platform::TPanel>("InstallPanel")),
+      Panel2(Add<platform::TPanel>("Panel2", &InstallPanel)),
+      Memo1(Add<platform::TMemo>("Memo1", &Panel2)),
+      Panel3(Add<platform::TPanel>("Panel3", &InstallPanel)),
+      Label10(Add<platform::TLabel>("Label10", &Panel3)),
+      EditDir(Add<platform::TEdit>("EditDir", &Panel3)),
+      BrowseDirButton(Add<platform::TButton>("BrowseDirButton", &Panel3)),
+      Panel5(Add<platform::TPanel>("Panel5", &InstallPanel)),
+      ProgressBar1(Add<platform::TProgressBar>("ProgressBar1", &Panel5)),
+      ProgressBar2(Add<platform::TProgressBar>("ProgressBar2", &Panel5)),
+      Bevel1(Add<platform::TBevel>("Bevel1")),
+      BackButton(Add<platform::TButton>("BackButton")),
+      NextButton(Add<platform::TButton>("NextButton")),
+      ExitButton(Add<platform::TButton>("ExitButton")),
+      FArguments(std::move(arguments)),
+      FProgramFile(std::move(programFile)) {
+  BuildLayout();
+}
+
+// The stored layout: places, captions and first states of the controls, the archive
+// component's settings and the bindings of every handler.
+void TInstallForm::BuildLayout() {
+  using platform::TAlign;
+  using platform::TBounds;
+  SetCaption("Install Qel Orvane");
+  SetBounds(TBounds{0, 0, 464, 322});
+  Shape1.SetAlign(TAlign::alTop);
+  Shape1.SetBounds(TBounds{0, 0, 464, 57});
+  Label2.SetBounds(TBounds{8, 9, 0, 19});
+  Label2.SetCaption("Qel Orvane");
+  Image1.SetBounds(TBounds{400, 2, 65, 57});
+  llStepInfo.SetBounds(TBounds{10, 34, 0, 0});
+  llStepInfo.SetCaption(WelcomeStep);
+  InstallPanel.SetBounds(TBounds{16, 64, 433, 209});
+  for (platform::TPanel* page : {&Panel2, &Panel3, &Panel5}) {
+    page->SetAlign(TAlign::alClient);
+    page->SetBounds(TBounds{0, 0, 433, 209});
+    page->Hide();
+  }
+  Memo1.SetAlign(TAlign::alClient);
+  Memo1.SetText(WelcomeText);
+  Label10.SetBounds(TBounds{8, 9, 0, 0});
+  Label10.SetCaption("Select Directory");
+  EditDir.SetBounds(TBounds{8, 32, 393, 21});
+  BrowseDirButton.SetBounds(TBounds{404, 30, 25, 25});
+  BrowseDirButton.SetCaption("...");
+  BrowseDirButton.Hint = "Browse";
+  ProgressBar1.SetBounds(TBounds{8, 16, 409, 17});
+  ProgressBar2.SetBounds(TBounds{8, 48, 409, 17});
+  Bevel1.SetBounds(TBounds{8, 272, 449, 2});
+  BackButton.SetBounds(TBounds{200, 288, 73, 25});
+  BackButton.SetCaption("<< Back");
+  BackButton.SetEnabled(false);
+  NextButton.SetBounds(TBounds{284, 288, 69, 25});
+  NextButton.SetCaption("Next >>");
+  ExitButton.SetBounds(TBounds{384, 288, 73, 25});
+  ExitButton.SetCaption("Cancel");
+
+  Zipper.SetZipName("image.zip");
+  Zipper.SetRecreateDirs(true);
+  Zipper.SetOverwriteMode(archive::TUZOverwriteMode::Always);
+  Zipper.SetDoAll(true);
+  Zipper.OnFilePercentDone = [this](base::TObject& sender, std::int32_t percent) { ZipperFilePercentDone(sender, percent); };
+  Zipper.OnTotalPercentDone = [this](base::TObject& sender, std::int32_t percent) { ZipperTotalPercentDone(sender, percent); };
+
+  OnShow = [this](platform::TControl& sender) { FormShow(sender); };
+  OnCloseQuery = [this](platform::TControl& sender, bool& canClose) { FormCloseQuery(sender, canClose); };
+  NextButton.OnClick = [this](platform::TControl& sender) { NextButtonClick(sender); };
+  BackButton.OnClick = [this](platform::TControl& sender) { BackButtonClick(sender); };
+  ExitButton.OnClick = [this](platform::TControl& sender) { ExitButtonClick(sender); };
+  BrowseDirButton.OnClick = [this](platform::TControl& sender) { BrowseDirButtonClick(sender); };
+}
+
+void TInstallForm::FormShow(platform::TControl&) {
+  FSkipExitQuery = false;
+  {
+    TRegistryCursor registry;
+    registry.SetRootKey(platform::RegistryLocalMachine);
+    registry.OpenKey("SOFTWARE", false);
+    registry.OpenKey("Microsoft", false);
+    registry.OpenKey("Windows", false);
+    EditDir.SetText(registry.ReadString("CurrentVersion", "ProgramFilesDir", "C:") + "\\Qel\\Qel Orvane");
+  }
+  // Byte for byte: "U", "/u" or "-u" install.
+  if (!FArguments.empty() && FArguments.front() == "u") DoUninstall();
+  llStepInfo.SetCaption(WelcomeStep);
+  Panel5.Hide();
+  Panel3.Hide();
+  Panel2.Show();
+}
+
+void TInstallForm::FormCloseQuery(platform::TControl&, bool& CanClose) {
+  if (FSkipExitQuery) return;
+  CanClose = platform::ShowMessageBox("Do you really want to exit?", Attention,
+                                      platform::mbOKCancel | platform::mbIconInformation) == platform::idOK;
+}
+
+void TInstallForm::NextButtonClick(platform::TControl&) {
+  BackButton.SetEnabled(true);
+  if (Panel2.Visible()) {
+    Panel2.Hide();
+    Panel3.Show();
+    llStepInfo.SetCaption("Select directory");
+    NextButton.SetCaption("Copy >>");
+  } else if (Panel3.Visible()) {
+    Panel3.Hide();
+    Panel5.Show();
+    NextButton.Hide();
+    BackButton.Hide();
+    ExitButton.Hide();
+    llStepInfo.SetCaption("Install...");
+    DoInstall();
+  }
+}
+
+void TInstallForm::BackButtonClick(platform::TControl&) {
+  if (!Panel3.Visible()) return;
+  Panel3.Hide();
+  Panel2.Show();
+  llStepInfo.SetCaption(WelcomeStep);
+  NextButton.SetCaption("Next >>");
+}
+
+void TInstallForm::ExitButtonClick(platform::TControl&) { Close(); }
+
+void TInstallForm::BrowseDirButtonClick(platform::TControl&) {
+  // Whatever the picker gives, a cancel included, replaces the field.
+  EditDir.SetText(platform::BrowseForFolder("Select Directory"));
+}
+
+void TInstallForm::ZipperFilePercentDone(base::TObject&, std::int32_t Percent) { ProgressBar1.SetPosition(Percent); }
+
+void TInstallForm::ZipperTotalPercentDone(base::TObject&, std::int32_t Percent) { ProgressBar2.SetPosition(Percent); }
+
+}  // namespace qel::installer

@@ -1,0 +1,70 @@
+// The setup program's one window: the three-page installation wizard, and the host of the
+// uninstaller when the program is started with "u".
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "archive/zip.h"
+#include "platform/ui_controls.h"
+
+namespace qel::installer {
+
+class TInstallForm final : public platform::TForm {
+ public:
+  // arguments: the command line without the program's own name. programFile: the running
+  // program's full path (tests name a stand-in).
+  TInstallForm(std::vector<std::string> arguments, std::string programFile);
+
+  // The controls, by the names the layout gives them.
+  platform::TShape& Shape1;
+  platform::TLabel& Label2;
+  platform::TImage& Image1;
+  platform::TLabel& llStepInfo;
+  platform::TPanel& InstallPanel;
+  platform::TPanel& Panel2;
+  platform::TMemo& Memo1;
+  platform::TPanel& Panel3;
+  platform::TLabel& Label10;
+  platform::TEdit& EditDir;
+  platform::TButton& BrowseDirButton;
+  platform::TPanel& Panel5;
+  platform::TProgressBar& ProgressBar1;
+  platform::TProgressBar& ProgressBar2;
+  platform::TBevel& Bevel1;
+  platform::TButton& BackButton;
+  platform::TButton& NextButton;
+  platform::TButton& ExitButton;
+  archive::TZip Zipper;
+
+  // The event handlers.
+  void FormShow(platform::TControl& Sender);
+  void FormCloseQuery(platform::TControl& Sender, bool& CanClose);
+  void NextButtonClick(platform::TControl& Sender);
+  void BackButtonClick(platform::TControl& Sender);
+  void ExitButtonClick(platform::TControl& Sender);
+  void BrowseDirButtonClick(platform::TControl& Sender);
+  void ZipperFilePercentDone(base::TObject& Sender, std::int32_t Percent);
+  void ZipperTotalPercentDone(base::TObject& Sender, std::int32_t Percent);
+
+  // The work behind the last wizard step, and the uninstaller.
+  void DoInstall();
+  void DoUninstall();
+
+  bool SkipExitQuery() const noexcept { return FSkipExitQuery; }
+
+ private:
+  void BuildLayout();
+  std::string MenuFolder();
+  void WriteManifest(const std::string& installDir);
+  void RegisterSuite(const std::string& installDir, const std::string& ownName);
+
+  std::vector<std::string> FArguments;
+  std::string FProgramFile;
+  bool FSkipExitQuery = false;
+};
+
+// The text of the welcome page.
+extern const char* const WelcomeText;
+
+}  // namespace qel::installer
