@@ -8,7 +8,7 @@ WIN64 := $(BUILD)/win64
 WINE_ENV = WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 CMAKE_FLAGS ?=
 
-.PHONY: all native sanitize win32 win64 test test-native test-sanitize test-win32 test-win64 setup clean
+.PHONY: all native sanitize win32 win64 test test-native test-sanitize test-win32 test-win64 setup demo clean
 
 all: native
 
@@ -53,6 +53,10 @@ test-win64: win64
 
 # Every test: native, under the sanitizers, and the Windows builds under Wine.
 test: test-native test-sanitize test-win32 test-win64
+
+# The native installer on a demo archive, in a sandbox of its own under build/demo.
+demo:
+	./scripts/demo
 
 # Installs what the build and the tests need on a fresh Debian machine.
 setup:
