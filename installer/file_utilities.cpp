@@ -4,6 +4,7 @@
 
 #include "base/exceptions.h"
 #include "base/format.h"
+#include "base/text.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/ui.h"
@@ -26,11 +27,6 @@ class TFileCloser final {
   platform::FileHandle FHandle;
 };
 
-std::string FileNamePart(const std::string& path) {
-  const std::size_t separator = path.find_last_of("\\:");
-  return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
 // Puts the default cursor back however the shell call ends.
 class TCursorRestorer final {
  public:
@@ -52,7 +48,7 @@ void CopyFileTo(const std::string& source, const std::string& destination) {
   // a new file name would then aim below a folder that does not exist. Only an existing
   // directory takes the source's name.
   if (platform::FileGetAttr(target) != platform::InvalidFileAttributes && HasAttr(target, platform::faDirectory)) {
-    target += "\\" + FileNamePart(source);
+    target += "\\" + base::ExtractFileName(source);
   }
   const auto buffer = std::make_unique<std::uint8_t[]>(CopyBufferSize);
 

@@ -5,6 +5,7 @@
 
 #include "base/exceptions.h"
 #include "base/format.h"
+#include "base/text.h"
 #include "installer/file_utilities.h"
 #include "installer/install_form.h"
 #include "installer/registry_cursor.h"
@@ -37,15 +38,6 @@ constexpr std::array<TShortcutRow, 8> SuiteShortcuts = {{
 constexpr const char* FallbackProgramsFolder = "C:\\WINDOWS\\Main menu\\Programs";
 constexpr const char* ManifestName = "install.dat";
 constexpr const char* MainProgram = "Dovra.exe";
-
-std::string WithSeparator(const std::string& directory) {
-  return !directory.empty() && directory.back() == '\\' ? directory : directory + "\\";
-}
-
-std::string FileNamePart(const std::string& path) {
-  const std::size_t separator = path.find_last_of("\\:");
-  return separator == std::string::npos ? path : path.substr(separator + 1);
-}
 
 // One level, as the shell's folders are made; the error carries the system's code.
 void EnsureFolder(const std::string& folder) {
@@ -117,7 +109,7 @@ void TInstallForm::DoInstall() {
     llStepInfo.SetCaption("Select directory");
     return;
   }
-  const std::string installDir = WithSeparator(directory);
+  const std::string installDir = base::IncludeTrailingBackslash(directory);
 
   Zipper.SetDestDir(directory);
   Zipper.UnZip();
@@ -131,7 +123,7 @@ void TInstallForm::DoInstall() {
   CopyFileTo(ownFile, installDir);
   WriteManifest(installDir);
   ReplaceShortcut(directory + "\\Install.exe", menu + "\\Uninstall", "u");
-  RegisterSuite(installDir, FileNamePart(ownFile));
+  RegisterSuite(installDir, base::ExtractFileName(ownFile));
 
   if (platform::ShowMessageBox("Installation complete. Run Qel Dovra?", "Attention",
                                platform::mbOKCancel | platform::mbIconInformation) == platform::idOK) {

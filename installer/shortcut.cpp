@@ -1,5 +1,6 @@
 #include "installer/shortcut.h"
 
+#include "base/text.h"
 #include "installer/installer_errors.h"
 #include "platform/files.h"
 #include "platform/shell.h"
@@ -9,11 +10,6 @@ namespace qel::installer {
 namespace {
 constexpr const char* LinkExtension = ".lnk";
 }  // namespace
-
-std::string DirectoryPart(const std::string& path) {
-  const std::size_t separator = path.find_last_of("\\:");
-  return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
 
 std::string LinkFileName(const std::string& linkName) {
   const std::size_t dot = linkName.rfind('.');
@@ -40,7 +36,7 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
   }
   link.SetPath(target);
   link.SetArguments(arguments);
-  link.SetWorkingDirectory(DirectoryPart(target));
+  link.SetWorkingDirectory(base::ExtractFilePath(target));
   link.Save(FreeLinkFileName(LinkFileName(linkName)));
 }
 

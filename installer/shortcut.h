@@ -13,8 +13,6 @@ namespace qel::installer {
 void CreateShortcut(const std::string& target, const std::string& linkName, const std::string& arguments);
 
 // The pieces of that, for the callers that build names the same way.
-// The directory part of a path: everything up to and including its last "\" or ":".
-std::string DirectoryPart(const std::string& path);
 // The name with its extension (from the last "." not followed by "\" or ":") replaced by
 // ".lnk", or ".lnk" appended when it has none.
 std::string LinkFileName(const std::string& linkName);

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string>
 
+#include "base/text.h"
 #include "installer/file_utilities.h"
 #include "installer/install_form.h"
 #include "installer/registry_cursor.h"
-#include "installer/shortcut.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/ui.h"
@@ -65,7 +65,7 @@ void TInstallForm::DoUninstall() {
   };
   try {
     std::string deleteList;
-    const std::string programFolder = DirectoryPart(FProgramFile);
+    const std::string programFolder = base::ExtractFilePath(FProgramFile);
     base::TStringList& lines = Zipper.FilesList();
     lines.LoadFromFile(programFolder + "install.dat");
     for (std::int32_t i = 0; i < lines.Count(); ++i) {

@@ -31,9 +31,6 @@ TEST(Shortcut, NamesComeFromTheLinkNameAndTheTarget) {
       {"C:Tool", "C:Tool.lnk"},
   };
   for (const TCase& c : cases) EXPECT_EQ(LinkFileName(c.LinkName), c.Expected) << c.LinkName;
-  EXPECT_EQ(DirectoryPart("C:\\Suite\\Tool.exe"), "C:\\Suite\\");
-  EXPECT_EQ(DirectoryPart("C:Tool.exe"), "C:");
-  EXPECT_EQ(DirectoryPart("Tool.exe"), "");
 }
 
 TEST(Shortcut, AnExistingLinkMakesTheNextOneNumbered) {
