@@ -6,14 +6,6 @@
 
 namespace qel::archive {
 
-std::int32_t Minimum(std::int32_t a, std::int32_t b);
-std::int32_t Maximum(std::int32_t a, std::int32_t b);
-
-// 100 × part / whole rounded to the nearest integer, halves to the even neighbour, within
-// 0 to 100; 0 when whole is 0 or less.
-std::int32_t Percentage(std::int32_t part, std::int32_t whole);
-std::int32_t Percentage64(std::int64_t part, std::int64_t whole);
-
 // In place.
 void SlashesToBackslashes(std::string& text);
 void BackslashesToSlashes(std::string& text);
@@ -22,8 +14,6 @@ void BackslashesToSlashes(std::string& text);
 std::string LeftPart(const std::string& text, std::int32_t n);
 std::string RightPart(const std::string& text, std::int32_t n);
 
-bool FileExists(const std::string& name);       // an existing file, not a directory
-bool DirectoryExists(const std::string& name);  // never raises
 // Creates every missing directory along path; false when one of them cannot be made.
 bool CreateDirectories(const std::string& path);
 

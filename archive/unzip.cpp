@@ -53,7 +53,7 @@ void TUnZip::SetZipName(const std::string& value) {
   std::string name = value;
   if (!name.empty() && name.back() == '?') {
     const std::string directory = base::ExtractFilePath(name.substr(0, name.size() - 1));
-    const std::string start = !directory.empty() && DirectoryExists(directory) ? directory : "C:\\";
+    const std::string start = !directory.empty() && platform::DirectoryExists(directory) ? directory : "C:\\";
     std::string chosen;
     if (!platform::PromptForFileName(chosen, OpenZipFilter, start, OpenZipTitle)) {
       throw EUserCanceled("User canceled setting zip file name.");
@@ -72,7 +72,7 @@ void TUnZip::SetZipName(const std::string& value) {
 void TUnZip::SetDestDir(const std::string& value) {
   std::string directory = value;
   if (value == "?") {
-    directory = !FDestDir.empty() && DirectoryExists(base::IncludeTrailingBackslash(FDestDir)) ? FDestDir
+    directory = !FDestDir.empty() && platform::DirectoryExists(base::IncludeTrailingBackslash(FDestDir)) ? FDestDir
                                                                                              : CurrentDirectory();
     if (!platform::SelectDirectory(directory, CreateDirectoryPrompt)) {
       throw EUserCanceled("User canceled Set Desination Directory");
@@ -281,7 +281,7 @@ TLFNFileStream& TUnZip::LoadDisk(std::int32_t n) {
       OnGetNextDisk(*this, n, name);
       if (CheckDiskLabels() && !name.empty() && !DiskLabelFits(n)) continue;
       if (name.empty()) throw EUserCanceled("User canceled loading new disk.");
-      if (FileExists(name)) break;
+      if (platform::FileExists(name)) break;
     }
   } else {
     // Nobody to ask: the parts are named as split archives name them, and a missing part
@@ -294,6 +294,15 @@ TLFNFileStream& TUnZip::LoadDisk(std::int32_t n) {
   FArchiveSize = FZipStream->Size();
   FZipName = name;
   return *FZipStream;
+}
+
+// --- extraction ---
+
+std::int32_t TUnZip::UnZip() {
+  OpenZip();
+  const std::int32_t result = RunExtraction(*this, *this);
+  CloseZip();
+  return result;
 }
 
 // --- the entries ---

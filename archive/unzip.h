@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/end_central.h"
+#include "archive/extraction.h"
 #include "archive/lfn_file_stream.h"
 #include "archive/sorted_zip.h"
 #include "archive/unzip_errors.h"
@@ -18,9 +19,7 @@
 
 namespace qel::archive {
 
-class TExtraction;
-
-class TUnZip : public base::TObject {
+class TUnZip : public base::TObject, private TExtractionAccess {
  public:
   // The archive file is opened with these modes: the archive itself may be read by others
   // meanwhile, a further disk of a multi-disk archive is held exclusively.
@@ -161,15 +160,17 @@ class TUnZip : public base::TObject {
   TMultiMode FMultiMode = TMultiMode::mmNone;
   bool FCheckDiskLabels = true;
   std::string FLastDiskName;  // the name of a split archive's last disk, for the default disk names
-
-  // Extraction's working copy of the entry in hand, and that entry's local header.
-  TZipHeaderInfo FWorkRecord;
-  TLocalHeaderBytes FLocalHeader{};
-  std::string FPassword;
+  std::string FPassword;      // tried on encrypted entries; changed only through OnBadPassword
 
  private:
-  friend class TExtraction;
   TSortedZip& View() const;
+
+  // What an extraction run may do beyond the published surface.
+  TLFNFileStream& ArchiveStream() override { return *FZipStream; }
+  std::int32_t CurrentDisk() const override { return FCurrentDisk; }
+  void SetSelected(std::int32_t index, bool selected) override { ViewEntry(index).Selected = selected; }
+  const std::string& Password() const override { return FPassword; }
+  void SetPassword(const std::string& password) override { FPassword = password; }
 };
 
 }  // namespace qel::archive

@@ -5,8 +5,9 @@
 
 namespace qel::archive {
 
-// The archive's data cannot be read on (for example "Premature end of file reached").
+// The archive's data cannot be read on (for example PrematureEndText).
 QEL_DECLARE_EXCEPTION(EFatalUnzipError, base::Exception);
+inline constexpr const char* PrematureEndText = "Premature end of file reached";
 // No end-of-central-directory record, and the component was told to assume a multi-disk archive.
 QEL_DECLARE_EXCEPTION(EIncompleteZip, base::Exception);
 // The user cancelled a dialog or a request for another disk.

@@ -13,7 +13,17 @@ namespace qel::archive {
 
 enum class TUZOverwriteMode : int { Prompt = 0, Always = 1, Never = 2 };
 enum class TIncompleteZipMode : int { izAssumeMulti = 0, izAssumeBad = 1 };
-enum class TSkipReason : int { srBadPassword = 0, srNoOverwrite = 1 };
+// Why OnSkippingFile leaves an entry out. The first two are the component's historical ones;
+// the others tell a loss that would otherwise show only as a CRC error, or not at all.
+enum class TSkipReason : int {
+  srBadPassword = 0,
+  srNoOverwrite = 1,
+  srDamagedData = 2,         // the compressed stream breaks its method's rules
+  srUnsupportedMethod = 3,   // a compression method the component does not implement
+  srOutOfMemory = 4,         // a decoding table could not be allocated
+};
+// The reason in a few words for a user ("compressed data damaged").
+const char* SkipReasonText(TSkipReason reason) noexcept;
 enum class TMultiMode : int { mmNone = 0, mmSpan = 1, mmBlocks = 2 };
 
 // Events: the component comes first as Sender; reference parameters are the ones a handler may change.

@@ -26,7 +26,6 @@ class BenchHost final : public TFrameHost {
     FPosition = 0;
     Written = 0;
   }
-  void ProcessMessages() override {}
   std::size_t ReadArchive(std::uint8_t* buffer, std::size_t count) override {
     const std::size_t n = std::min(count, FStream.size() - FPosition);
     std::copy_n(FStream.data() + FPosition, n, buffer);
@@ -37,11 +36,8 @@ class BenchHost final : public TFrameHost {
     std::fprintf(stderr, "stream ended early\n");
     std::exit(2);
   }
-  void DecryptChunk(std::uint8_t*, std::size_t) override {}
   void WriteOutput(const std::uint8_t*, std::size_t count) override { Written += count; }
-  void FilePercentDone(int) override {}
   bool TracksTotalProgress() const override { return true; }
-  void TotalPercentDone(int) override {}
   void ShowMessageBox(const std::string& text, const std::string&) override {
     std::fprintf(stderr, "%s\n", text.c_str());
   }
@@ -72,10 +68,10 @@ int main(int argc, char** argv) {
     frame.BeginRun(0);
     frame.BeginEntry(static_cast<std::int32_t>(stream.size()), 0, false);
     const auto start = std::chrono::steady_clock::now();
-    const int status = qel::codecs::Inflate(frame);
+    const qel::codecs::TCodecStatus status = qel::codecs::Inflate(frame);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    if (status != qel::codecs::InflateOk) {
-      std::fprintf(stderr, "inflate ended with status %d\n", status);
+    if (status != qel::codecs::TCodecStatus::Ok) {
+      std::fprintf(stderr, "inflate ended with status %d\n", static_cast<int>(status));
       return 1;
     }
     best = std::min(best, took.count());

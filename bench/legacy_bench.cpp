@@ -24,7 +24,6 @@ class TBenchHost final : public qel::codecs::TFrameHost {
   const Bytes* Input = nullptr;
   std::size_t Position = 0;
   std::size_t Written = 0;
-  void ProcessMessages() override {}
   std::size_t ReadArchive(std::uint8_t* buffer, std::size_t count) override {
     const std::size_t n = std::min(count, Input->size() - Position);
     std::copy_n(Input->begin() + static_cast<std::ptrdiff_t>(Position), n, buffer);
@@ -32,12 +31,7 @@ class TBenchHost final : public qel::codecs::TFrameHost {
     return n;
   }
   void LoadNextDisk() override { throw std::runtime_error("short input"); }
-  void DecryptChunk(std::uint8_t*, std::size_t) override {}
   void WriteOutput(const std::uint8_t*, std::size_t count) override { Written += count; }
-  void FilePercentDone(int) override {}
-  bool TracksTotalProgress() const override { return false; }
-  void TotalPercentDone(int) override {}
-  void ShowMessageBox(const std::string&, const std::string&) override {}
 };
 
 std::uint32_t Le(const Bytes& b, std::size_t at, int n) {

@@ -26,6 +26,12 @@ std::string EntryPath(TUnZip& zip, std::int32_t i) {
   return platform::AnsiToConsole(path);
 }
 
+std::string SkipText(TUnZip& zip, archive::TSkipReason reason, std::int32_t i) {
+  std::string text = archive::SkipReasonText(reason);
+  if (reason == archive::TSkipReason::srUnsupportedMethod) text += " " + std::to_string(zip.Entry(i).CompressionMethod);
+  return text;
+}
+
 // Removes the scratch folder of a test run, however the run ends.
 class TScratchFolder final {
  public:
@@ -101,8 +107,8 @@ int Extract(TUnZip& zip, const TOptions& options) {
   };
   zip.OnSkippingFile = [&](base::TObject&, archive::TSkipReason reason, std::int32_t i) {
     ++failures;
-    std::cout << (testing ? "  failed: " : "  skipped: ") << EntryPath(zip, i)
-              << (reason == archive::TSkipReason::srBadPassword ? " (wrong password)" : " (exists)") << "\n";
+    std::cout << (testing ? "  failed: " : "  skipped: ") << EntryPath(zip, i) << " (" << SkipText(zip, reason, i)
+              << ")\n";
   };
   zip.OnEndUnZip = [&](base::TObject&, std::int32_t i, const std::string&) {
     if (options.Quiet) return;

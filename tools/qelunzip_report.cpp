@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "archive/codecs/methods.h"
+#include "archive/codecs/unzip_frame.h"
 #include "archive/file_helpers.h"
 #include "base/format.h"
 #include "platform/console.h"
@@ -17,12 +19,13 @@ std::string StoredPath(archive::TUnZip& zip, std::int32_t i) {
 }
 
 const char* MethodName(std::uint16_t method) {
+  using namespace codecs;
+  if (method >= FirstReduceMethod && method <= LastReduceMethod) return "Reduced";
   switch (method) {
-    case 0: return "Stored";
-    case 1: return "Shrunk";
-    case 2: case 3: case 4: case 5: return "Reduced";
-    case 6: return "Implode";
-    case 8: return "Defl";
+    case MethodStored: return "Stored";
+    case MethodShrunk: return "Shrunk";
+    case MethodImploded: return "Implode";
+    case MethodDeflated: return "Defl";
     default: return "Unknown";
   }
 }
@@ -57,7 +60,7 @@ void PrintListing(archive::TUnZip& zip, bool verbose, std::ostream& out) {
     total += static_cast<std::uint32_t>(e.UncompressedSize);
     totalCompressed += static_cast<std::uint32_t>(e.CompressedSize);
     if (verbose) {
-      const int ratio = 100 - archive::Percentage(e.CompressedSize, e.UncompressedSize);
+      const int ratio = 100 - codecs::ProgressPercent(e.CompressedSize, e.UncompressedSize);
       std::snprintf(line, sizeof(line), "%8u  %-7s %7u %3d%% %s %08x  ", static_cast<unsigned>(e.UncompressedSize),
                     MethodName(e.CompressionMethod), static_cast<unsigned>(e.CompressedSize),
                     e.UncompressedSize > 0 ? ratio : 0, DosStamp(e.FileDate).c_str(), e.Crc32);
@@ -68,7 +71,7 @@ void PrintListing(archive::TUnZip& zip, bool verbose, std::ostream& out) {
     out << line << StoredPath(zip, i) << "\n";
   }
   if (verbose) {
-    const int ratio = 100 - archive::Percentage64(totalCompressed, total);
+    const int ratio = 100 - codecs::ProgressPercent(totalCompressed, total);
     std::snprintf(line, sizeof(line), "--------          -------  ---                            -------\n"
                   "%8lld         %8lld %3d%%                            %d files\n",
                   static_cast<long long>(total), static_cast<long long>(totalCompressed), total > 0 ? ratio : 0,

@@ -31,7 +31,7 @@ class TTableBuilder final {
                 TDecodeTableMemory& memory, TDecodeEntry*& table)
       : FSimpleBelow(s), FBases(bases), FExtras(extras), FMemory(memory), FTable(table) {}
 
-  std::uint16_t Build(const std::uint8_t* lengths, unsigned n, int& lookupBits);
+  TBuildStatus Build(const std::uint8_t* lengths, unsigned n, int& lookupBits);
 
  private:
   bool OpenTables(unsigned length, unsigned codesLeft);
@@ -60,20 +60,20 @@ class TTableBuilder final {
   TDecodeEntry** FChainEnd = nullptr;             // where the next block of the chain is linked
 };
 
-std::uint16_t TTableBuilder::Build(const std::uint8_t* lengths, unsigned n, int& lookupBits) {
+TBuildStatus TTableBuilder::Build(const std::uint8_t* lengths, unsigned n, int& lookupBits) {
   FTable = nullptr;
   if (n > MaxCodeValues) {
-    return BuildOverSubscribed;
+    return TBuildStatus::OverSubscribed;
   }
   for (unsigned i = 0; i < n; ++i) {
     if (lengths[i] > MaxCodeLength) {
-      return BuildOverSubscribed;
+      return TBuildStatus::OverSubscribed;
     }
     ++FCount[lengths[i]];
   }
   if (FCount[0] == n) {
     lookupBits = 0;
-    return BuildComplete;
+    return TBuildStatus::Complete;
   }
 
   int shortest = 1;
@@ -93,13 +93,13 @@ std::uint16_t TTableBuilder::Build(const std::uint8_t* lengths, unsigned n, int&
   for (int j = shortest; j < FLongest; ++j) {
     unused -= static_cast<int>(FCount[j]);
     if (unused < 0) {
-      return BuildOverSubscribed;
+      return TBuildStatus::OverSubscribed;
     }
     unused <<= 1;
   }
   unused -= static_cast<int>(FCount[FLongest]);
   if (unused < 0) {
-    return BuildOverSubscribed;
+    return TBuildStatus::OverSubscribed;
   }
   FCount[FLongest] += static_cast<unsigned>(unused);
 
@@ -122,13 +122,13 @@ std::uint16_t TTableBuilder::Build(const std::uint8_t* lengths, unsigned n, int&
         FreeDecodeTables(FTable, FMemory);
         FTable = nullptr;
         FMemory.OutOfMemory();
-        return BuildOutOfMemory;
+        return TBuildStatus::OutOfMemory;
       }
       PlaceCode(static_cast<unsigned>(length));
     }
   }
   // A lone code of one bit is taken as complete.
-  return (unused != 0 && FLongest != 1) ? BuildIncomplete : BuildComplete;
+  return (unused != 0 && FLongest != 1) ? TBuildStatus::Incomplete : TBuildStatus::Complete;
 }
 
 // Opens the tables a code of this length needs below the current one. codesLeft counts the
@@ -228,7 +228,7 @@ void TTableBuilder::PlaceCode(unsigned length) {
 
 }  // namespace
 
-std::uint16_t BuildDecodeTable(const std::uint8_t* lengths, unsigned n, unsigned s,
+TBuildStatus BuildDecodeTable(const std::uint8_t* lengths, unsigned n, unsigned s,
                                const std::uint16_t* bases, const std::uint16_t* extras,
                                TDecodeEntry*& table, int& lookupBits, TDecodeTableMemory& memory) {
   TTableBuilder builder(s, bases, extras, memory, table);

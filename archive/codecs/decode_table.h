@@ -27,11 +27,14 @@ struct TDecodeEntry {
   };
 };
 
-// Statuses of BuildDecodeTable.
-inline constexpr std::uint16_t BuildComplete = 0;
-inline constexpr std::uint16_t BuildIncomplete = 1;  // usable; missing codes decode as OpInvalid
-inline constexpr std::uint16_t BuildOverSubscribed = 2;
-inline constexpr std::uint16_t BuildOutOfMemory = 3;
+// Results of BuildDecodeTable. The decoders map them to their own statuses explicitly, since
+// what an incomplete code means differs between methods.
+enum class TBuildStatus : std::uint8_t {
+  Complete,
+  Incomplete,  // usable; the missing codes decode as OpInvalid
+  OverSubscribed,
+  OutOfMemory,
+};
 
 inline constexpr unsigned MaxCodeLength = 16;
 inline constexpr unsigned MaxCodeValues = 288;
@@ -54,7 +57,7 @@ class TDecodeTableMemory {
 // bases[v - s]. lookupBits comes in as the wanted first-level width and goes out as the one
 // used. On BuildComplete and BuildIncomplete, table is the first-level table (nullptr when
 // every length is 0); on the other statuses no table is left.
-std::uint16_t BuildDecodeTable(const std::uint8_t* lengths, unsigned n, unsigned s,
+TBuildStatus BuildDecodeTable(const std::uint8_t* lengths, unsigned n, unsigned s,
                                const std::uint16_t* bases, const std::uint16_t* extras,
                                TDecodeEntry*& table, int& lookupBits, TDecodeTableMemory& memory);
 
@@ -70,7 +73,7 @@ class TDecodeTableOwner final {
   TDecodeTableOwner(const TDecodeTableOwner&) = delete;
   TDecodeTableOwner& operator=(const TDecodeTableOwner&) = delete;
 
-  std::uint16_t Build(const std::uint8_t* lengths, unsigned n, unsigned s, const std::uint16_t* bases,
+  TBuildStatus Build(const std::uint8_t* lengths, unsigned n, unsigned s, const std::uint16_t* bases,
                       const std::uint16_t* extras, int& lookupBits) {
     Reset();
     return BuildDecodeTable(lengths, n, s, bases, extras, FTable, lookupBits, FMemory);
@@ -85,5 +88,31 @@ class TDecodeTableOwner final {
   TDecodeTableMemory& FMemory;
   TDecodeEntry* FTable = nullptr;
 };
+
+// The walk from a first-level slot through the sub-tables to the slot of the code, dropping
+// each level's bits on the way; nullptr for an invalid code. TBits gives the stream's bits as
+// the tables index them: Need(n) makes n bits available, Peek(n) reads them, Drop(n) consumes
+// them. (Explode's encoder sends its codes complemented, so its bits come inverted.)
+template <class TBits>
+inline const TDecodeEntry* WalkToCode(const TDecodeEntry* slot, TBits& bits) {
+  while (slot->Operation > OpLiteral) {
+    if (slot->Operation == OpInvalid) {
+      return nullptr;
+    }
+    bits.Drop(slot->Bits);
+    const unsigned n = slot->Operation - OpLiteral;
+    bits.Need(n);
+    slot = slot->Link + bits.Peek(n);
+  }
+  bits.Drop(slot->Bits);
+  return slot;
+}
+
+// Decodes the next code with a table of lookupBits first-level bits.
+template <class TBits>
+inline const TDecodeEntry* DecodeCode(const TDecodeEntry* table, unsigned lookupBits, TBits& bits) {
+  bits.Need(lookupBits);
+  return WalkToCode(table + bits.Peek(lookupBits), bits);
+}
 
 }  // namespace qel::codecs

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "archive/codecs/bit_reader.h"
 #include "archive/codecs/decode_table.h"
 #include "archive/codecs/window_copy.h"
 
@@ -50,30 +51,54 @@ constexpr std::array<std::uint16_t, 64> ExtraBits = [] {
 
 constexpr std::uint32_t Mask(unsigned n) { return (std::uint32_t{1} << n) - 1; }
 
-int StatusOfBuild(std::uint16_t status) {
-  // An incomplete tree is usable for inflate, but an imploded entry never sends one.
-  return status == BuildOutOfMemory ? ExplodeOutOfMemory : ExplodeBadTree;
+// An incomplete tree would be usable, but an imploded entry never sends one.
+TCodecStatus StatusOfBuild(TBuildStatus status) {
+  switch (status) {
+    case TBuildStatus::Complete: return TCodecStatus::Ok;
+    case TBuildStatus::OutOfMemory: return TCodecStatus::OutOfMemory;
+    case TBuildStatus::Incomplete:
+    case TBuildStatus::OverSubscribed: break;
+  }
+  return TCodecStatus::InvalidCodes;
 }
+
+using TBits = TBitReader<TUnzipFrame, TPastEnd::LastByteAgain>;
+
+// The encoder sends every tree code complemented, so the tables are indexed by the inverted
+// stream bits; the plain fields in between are read as they come.
+class TComplementedBits final {
+ public:
+  explicit TComplementedBits(TBits& bits) : FBits(bits) {}
+  void Need(unsigned n) { FBits.Need(n); }
+  unsigned Peek(unsigned n) const { return FBits.Peek(n) ^ Mask(n); }
+  void Drop(unsigned n) { FBits.Drop(n); }
+
+ private:
+  TBits& FBits;
+};
 
 class TExploder final {
  public:
   TExploder(TUnzipFrame& frame, unsigned distanceLowBits)
       : FFrame(frame), FWindow(frame.Window()), FDistanceLowBits(distanceLowBits),
-        FRemaining(frame.UncompressedSize()) {}
+        FRemaining(frame.UncompressedSize()), FBits(frame) {}
 
   // Literals coded with their own tree (three trees) or sent as plain bytes (two trees).
   template <bool CodedLiterals>
-  int Decode(const TDecodeEntry* literals, int bl, const TDecodeEntry* lengths, int blen,
+  TCodecStatus Decode(const TDecodeEntry* literals, int bl, const TDecodeEntry* lengths, int blen,
              const TDecodeEntry* distances, int bd);
 
  private:
-  const TDecodeEntry* DecodeSlot(const TDecodeEntry* table, int lookupBits);
+  const TDecodeEntry* DecodeSlot(const TDecodeEntry* table, int lookupBits) {
+    TComplementedBits codeBits(FBits);
+    return DecodeCode(table, static_cast<unsigned>(lookupBits), codeBits);
+  }
   void PutByte(std::uint8_t b);
   void CopyMatch(unsigned from, unsigned length);
 
-  void NeedBits(unsigned n) { FFrame.NeedBits(n, FBitBuffer, FBitCount); }
-  void DumpBits(unsigned n) { TUnzipFrame::DumpBits(n, FBitBuffer, FBitCount); }
-  unsigned Bits(unsigned n) const { return FBitBuffer & Mask(n); }
+  void NeedBits(unsigned n) { FBits.Need(n); }
+  void DumpBits(unsigned n) { FBits.Drop(n); }
+  unsigned Bits(unsigned n) const { return FBits.Peek(n); }
   void AdvanceWindow() {
     if (FPosition == SlidingWindowSize) {
       FFrame.FlushWindow(SlidingWindowSize);
@@ -88,27 +113,8 @@ class TExploder final {
   std::int32_t FRemaining;
   unsigned FPosition = 0;  // below SlidingWindowSize between steps
   bool FWrapped = false;   // whether the window has been filled once in this entry
-  std::uint32_t FBitBuffer = 0;
-  unsigned FBitCount = 0;
+  TBits FBits;
 };
-
-// The encoder sends every code complemented, so each table step indexes by the inverted bits.
-// nullptr for an invalid code.
-const TDecodeEntry* TExploder::DecodeSlot(const TDecodeEntry* table, int lookupBits) {
-  NeedBits(static_cast<unsigned>(lookupBits));
-  const TDecodeEntry* slot = table + (~FBitBuffer & Mask(static_cast<unsigned>(lookupBits)));
-  while (slot->Operation > OpLiteral) {
-    if (slot->Operation == OpInvalid) {
-      return nullptr;
-    }
-    DumpBits(slot->Bits);
-    const unsigned n = slot->Operation - OpLiteral;
-    NeedBits(n);
-    slot = slot->Link + (~FBitBuffer & Mask(n));
-  }
-  DumpBits(slot->Bits);
-  return slot;
-}
 
 void TExploder::PutByte(std::uint8_t b) {
   FWindow[FPosition++] = b;
@@ -128,13 +134,13 @@ void TExploder::CopyMatch(unsigned from, unsigned length) {
 }
 
 template <bool CodedLiterals>
-int TExploder::Decode(const TDecodeEntry* literals, int bl, const TDecodeEntry* lengths, int blen,
+TCodecStatus TExploder::Decode(const TDecodeEntry* literals, int bl, const TDecodeEntry* lengths, int blen,
                       const TDecodeEntry* distances, int bd) {
   while (FRemaining > 0) {
     // The loop ends on the uncompressed size, but a damaged entry that claims a huge one
     // must not go on decoding the repeated last byte long after its own bytes are gone.
     if (FFrame.InputExhausted()) {
-      return ExplodeBadData;
+      return TCodecStatus::DamagedData;
     }
     NeedBits(1);
     const bool literal = Bits(1) != 0;
@@ -144,7 +150,7 @@ int TExploder::Decode(const TDecodeEntry* literals, int bl, const TDecodeEntry* 
       if constexpr (CodedLiterals) {
         const TDecodeEntry* slot = DecodeSlot(literals, bl);
         if (slot == nullptr) {
-          return ExplodeBadData;
+          return TCodecStatus::DamagedData;
         }
         PutByte(static_cast<std::uint8_t>(slot->Value));
       } else {
@@ -160,13 +166,13 @@ int TExploder::Decode(const TDecodeEntry* literals, int bl, const TDecodeEntry* 
     DumpBits(FDistanceLowBits);
     const TDecodeEntry* slot = DecodeSlot(distances, bd);
     if (slot == nullptr) {
-      return ExplodeBadData;
+      return TCodecStatus::DamagedData;
     }
     // 16-bit arithmetic as in the window position: CopyMatch masks it into the window.
     const unsigned from = (FPosition - low - slot->Value) & 0xFFFFu;
     slot = DecodeSlot(lengths, blen);
     if (slot == nullptr) {
-      return ExplodeBadData;
+      return TCodecStatus::DamagedData;
     }
     unsigned length = slot->Value;
     if (slot->Operation != 0) {
@@ -179,12 +185,12 @@ int TExploder::Decode(const TDecodeEntry* literals, int bl, const TDecodeEntry* 
     CopyMatch(from, length);
   }
   FFrame.FlushWindow(FPosition);
-  return ExplodeOk;
+  return TCodecStatus::Ok;
 }
 
 }  // namespace
 
-int ReadTreeLengths(TUnzipFrame& frame, std::uint8_t* lengths, unsigned expectedCount) {
+TCodecStatus ReadTreeLengths(TUnzipFrame& frame, std::uint8_t* lengths, unsigned expectedCount) {
   // A missing byte is not looked at: the damaged description then fails on its count.
   std::uint16_t byte = 0;
   frame.ReadByte(byte);
@@ -195,15 +201,15 @@ int ReadTreeLengths(TUnzipFrame& frame, std::uint8_t* lengths, unsigned expected
     const auto length = static_cast<std::uint8_t>((byte & 0x0Fu) + 1);
     const unsigned repeat = ((byte >> 4) & 0x0Fu) + 1;
     if (entered + repeat > expectedCount) {
-      return ExplodeBadTree;
+      return TCodecStatus::InvalidCodes;
     }
     std::fill_n(lengths + entered, repeat, length);
     entered += repeat;
   }
-  return entered == expectedCount ? ExplodeOk : ExplodeBadTree;
+  return entered == expectedCount ? TCodecStatus::Ok : TCodecStatus::InvalidCodes;
 }
 
-int Explode(TUnzipFrame& frame, std::uint16_t flags) {
+TCodecStatus Explode(TUnzipFrame& frame, std::uint16_t flags) {
   const bool codedLiterals = (flags & ExplodeLiteralTree) != 0;
   const bool largeDictionary = (flags & ExplodeLargeDictionary) != 0;
   int bl = LiteralLookup;
@@ -217,35 +223,34 @@ int Explode(TUnzipFrame& frame, std::uint16_t flags) {
   std::array<std::uint8_t, LiteralCodes> codeLengths{};
 
   if (codedLiterals) {
-    if (ReadTreeLengths(frame, codeLengths.data(), LiteralCodes) != ExplodeOk) {
-      return ExplodeBadTree;
+    TCodecStatus status = ReadTreeLengths(frame, codeLengths.data(), LiteralCodes);
+    if (status == TCodecStatus::Ok) {
+      status = StatusOfBuild(literals.Build(codeLengths.data(), LiteralCodes, LiteralCodes, nullptr, nullptr, bl));
     }
-    const std::uint16_t status = literals.Build(codeLengths.data(), LiteralCodes, LiteralCodes, nullptr, nullptr, bl);
-    if (status != BuildComplete) {
-      return StatusOfBuild(status);
+    if (status != TCodecStatus::Ok) {
+      return status;
     }
   }
-  if (ReadTreeLengths(frame, codeLengths.data(), LengthCodes) != ExplodeOk) {
-    return ExplodeBadTree;
+  TCodecStatus status = ReadTreeLengths(frame, codeLengths.data(), LengthCodes);
+  if (status == TCodecStatus::Ok) {
+    status = StatusOfBuild(lengths.Build(codeLengths.data(), LengthCodes, 0,
+                                         codedLiterals ? LengthBasesThreeTrees.data() : LengthBasesTwoTrees.data(),
+                                         ExtraBits.data(), blen));
   }
-  std::uint16_t status = lengths.Build(codeLengths.data(), LengthCodes, 0,
-                                       codedLiterals ? LengthBasesThreeTrees.data() : LengthBasesTwoTrees.data(),
-                                       ExtraBits.data(), blen);
-  if (status != BuildComplete) {
-    return StatusOfBuild(status);
+  if (status == TCodecStatus::Ok) {
+    status = ReadTreeLengths(frame, codeLengths.data(), DistanceCodes);
   }
-  if (ReadTreeLengths(frame, codeLengths.data(), DistanceCodes) != ExplodeOk) {
-    return ExplodeBadTree;
+  if (status == TCodecStatus::Ok) {
+    status = StatusOfBuild(distances.Build(codeLengths.data(), DistanceCodes, 0,
+                                           largeDictionary ? DistanceBasesLarge.data() : DistanceBasesSmall.data(),
+                                           ExtraBits.data(), bd));
   }
-  status = distances.Build(codeLengths.data(), DistanceCodes, 0,
-                           largeDictionary ? DistanceBasesLarge.data() : DistanceBasesSmall.data(),
-                           ExtraBits.data(), bd);
-  if (status != BuildComplete) {
-    return StatusOfBuild(status);
+  if (status != TCodecStatus::Ok) {
+    return status;
   }
 
   TExploder exploder(frame, largeDictionary ? LargeDictionaryLowBits : SmallDictionaryLowBits);
-  const int result = codedLiterals
+  const TCodecStatus result = codedLiterals
                          ? exploder.Decode<true>(literals.Table(), bl, lengths.Table(), blen, distances.Table(), bd)
                          : exploder.Decode<false>(nullptr, bl, lengths.Table(), blen, distances.Table(), bd);
   literals.Reset();

@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstring>
 
+#include "archive/codecs/bit_reader.h"
+
 namespace qel::codecs {
 namespace {
 
@@ -38,8 +40,9 @@ constexpr int CodeLengthLookup = 7;
 constexpr unsigned MaxMatch = 258;
 
 // The bit buffer is a machine word, so the fast loop can refill it a word at a time.
-using TBitWord = std::size_t;
-constexpr unsigned WordBits = sizeof(TBitWord) * 8;
+using TBits = TBitReader<TUnzipFrame, TPastEnd::LastByteAgain>;
+using TBitWord = TBits::TWord;
+constexpr unsigned WordBits = TBits::WordBits;
 
 constexpr TBitWord Mask(unsigned n) { return n >= WordBits ? ~TBitWord{0} : (TBitWord{1} << n) - 1; }
 // The same for the counts a code or its extra bits can have, all below 32: no test needed.
@@ -134,44 +137,123 @@ inline void CopyRun(std::uint8_t* window, unsigned to, unsigned from, unsigned r
   }
 }
 
-class TInflater final {
+// The fixed code never changes, so its tables are built once, on first use, in storage of
+// their own: no fixed block allocates, and none can run out of memory.
+class TFixedCodes final {
  public:
-  explicit TInflater(TUnzipFrame& frame) : FFrame(frame), FWindow(frame.Window()) {}
-  int Run();
+  TFixedCodes() {
+    std::array<std::uint8_t, FixedLiteralLengthCodes> lengths{};
+    std::fill(lengths.begin(), lengths.begin() + 144, 8);
+    std::fill(lengths.begin() + 144, lengths.begin() + 256, 9);
+    std::fill(lengths.begin() + 256, lengths.begin() + 280, 7);
+    std::fill(lengths.begin() + 280, lengths.end(), 8);
+    const TBuildStatus literals = BuildDecodeTable(lengths.data(), FixedLiteralLengthCodes, FirstLengthCode,
+                                                   LengthBases.data(), LengthExtras.data(), FLiterals,
+                                                   LiteralBits, FArena);
+    // Thirty codes of five bits leave two unused: the code is incomplete, and distance codes
+    // 30 and 31 decode as invalid.
+    std::fill(lengths.begin(), lengths.begin() + DistanceCodes, 5);
+    const TBuildStatus distances = BuildDecodeTable(lengths.data(), DistanceCodes, 0, DistanceBases.data(),
+                                                    DistanceExtras.data(), FDistances, DistanceBits, FArena);
+    FBuilt = literals == TBuildStatus::Complete && distances == TBuildStatus::Incomplete;
+  }
+  TFixedCodes(const TFixedCodes&) = delete;
+  TFixedCodes& operator=(const TFixedCodes&) = delete;
+
+  bool Built() const noexcept { return FBuilt; }
+  const TDecodeEntry* Literals() const noexcept { return FLiterals; }
+  const TDecodeEntry* Distances() const noexcept { return FDistances; }
+  int LiteralBits = FixedLiteralLookup;
+  int DistanceBits = FixedDistanceLookup;
 
  private:
-  int InflateStored();
-  int InflateFixed();
-  int InflateDynamic();
-  int InflateCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd);
-  int FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd);
-  const TDecodeEntry* Decode(const TDecodeEntry* table, int lookupBits);
-  void CopyMatch(unsigned length, unsigned distance);
+  // Slots for both codes: 129 first-level slots and 128 sub-tables of at most two bits for the
+  // literal/length code, 33 for the distances, with one link slot per block.
+  class TArena final : public TDecodeTableMemory {
+   public:
+    TDecodeEntry* Allocate(std::size_t slots) noexcept override {
+      if (FUsed + slots > FSlots.size()) {
+        return nullptr;
+      }
+      TDecodeEntry* block = FSlots.data() + FUsed;
+      FUsed += slots;
+      return block;
+    }
+    void Release(TDecodeEntry*) noexcept override {}
 
-  void NeedBits(unsigned n) { FFrame.NeedBits(n, FBitBuffer, FBitCount); }
-  void DumpBits(unsigned n) { TUnzipFrame::DumpBits(n, FBitBuffer, FBitCount); }
-  unsigned Bits(unsigned n) const { return static_cast<unsigned>(FBitBuffer & Mask(n)); }
+   private:
+    std::array<TDecodeEntry, 1024> FSlots{};
+    std::size_t FUsed = 0;
+  };
+
+  TArena FArena;
+  TDecodeEntry* FLiterals = nullptr;
+  TDecodeEntry* FDistances = nullptr;
+  bool FBuilt = false;
+};
+
+const TFixedCodes& FixedCodes() {
+  static const TFixedCodes codes;
+  return codes;
+}
+
+class TInflater final {
+ public:
+  explicit TInflater(TUnzipFrame& frame) : FFrame(frame), FWindow(frame.Window()), FBits(frame) {}
+  TCodecStatus Run();
+
+ private:
+  TCodecStatus InflateStored();
+  TCodecStatus InflateFixed();
+  TCodecStatus InflateDynamic();
+  TCodecStatus InflateCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd);
+  // -1 to go on with the exact path, else the block's status.
+  int FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd);
+  void CopyMatch(unsigned length, unsigned distance);
+  // A match may reach back only as far as this entry has written: before its first byte the
+  // window holds another entry's bytes, which must never reach this one's output.
+  bool ReachesBeforeEntry(unsigned distance) const { return !FWrapped && distance > FPosition; }
+
+  void NeedBits(unsigned n) { FBits.Need(n); }
+  void DumpBits(unsigned n) { FBits.Drop(n); }
+  unsigned Bits(unsigned n) const { return FBits.Peek(n); }
   void PutByte(std::uint8_t b) {
     FWindow[FPosition++] = b;
     if (FPosition == SlidingWindowSize) {
-      FFrame.FlushWindow(SlidingWindowSize);
-      FPosition = 0;
+      PassWindow();
     }
+  }
+  void PassWindow() {
+    FFrame.FlushWindow(SlidingWindowSize);
+    FPosition = 0;
+    FWrapped = true;
   }
 
   TUnzipFrame& FFrame;
   std::uint8_t* FWindow;
   unsigned FPosition = 0;  // next free byte of the window, below SlidingWindowSize between steps
-  TBitWord FBitBuffer = 0;
-  unsigned FBitCount = 0;
+  bool FWrapped = false;   // the window has been filled once in this entry
+  TBits FBits;
 };
 
-int TInflater::Run() {
+// What a table build means for a deflate stream: an incomplete code is as damaged as a bad
+// code in the data, an over-subscribed one cannot even be built.
+TCodecStatus StatusOfBuild(TBuildStatus status) {
+  switch (status) {
+    case TBuildStatus::Complete: return TCodecStatus::Ok;
+    case TBuildStatus::Incomplete: return TCodecStatus::DamagedData;
+    case TBuildStatus::OverSubscribed: return TCodecStatus::InvalidCodes;
+    case TBuildStatus::OutOfMemory: return TCodecStatus::OutOfMemory;
+  }
+  return TCodecStatus::InvalidCodes;
+}
+
+TCodecStatus TInflater::Run() {
   unsigned last = 0;
   do {
     // A damaged stream may never send its final block; stop once its bytes are used up.
     if (FFrame.InputExhausted()) {
-      return InflateBadData;
+      return TCodecStatus::DamagedData;
     }
     NeedBits(1);
     last = Bits(1);
@@ -179,35 +261,35 @@ int TInflater::Run() {
     NeedBits(2);
     const unsigned type = Bits(2);
     DumpBits(2);
-    int status = InflateBadCode;
+    TCodecStatus status = TCodecStatus::InvalidCodes;  // block type 3
     switch (type) {
       case 0: status = InflateStored(); break;
       case 1: status = InflateFixed(); break;
       case 2: status = InflateDynamic(); break;
       default: break;
     }
-    if (status != InflateOk) {
+    if (status != TCodecStatus::Ok) {
       return status;
     }
   } while (last == 0);
   FFrame.FlushWindow(FPosition);
   FFrame.FlushOutput();
-  return InflateOk;
+  return TCodecStatus::Ok;
 }
 
-int TInflater::InflateStored() {
-  DumpBits(FBitCount % 8);
+TCodecStatus TInflater::InflateStored() {
+  DumpBits(FBits.Count() % 8);
   NeedBits(16);
   unsigned length = Bits(16);
   DumpBits(16);
   NeedBits(16);
   if (length != (~Bits(16) & 0xFFFFu)) {
-    return InflateBadData;
+    return TCodecStatus::DamagedData;
   }
   DumpBits(16);
 
   while (length > 0) {
-    if (FBitCount >= 8) {
+    if (FBits.Count() >= 8) {
       // Whole bytes already in the bit buffer come first.
       PutByte(static_cast<std::uint8_t>(Bits(8)));
       DumpBits(8);
@@ -218,18 +300,17 @@ int TInflater::InflateStored() {
       const auto n = static_cast<unsigned>(
           std::min<std::size_t>({length, FFrame.BufferedInput(), SlidingWindowSize - FPosition}));
       std::memcpy(FWindow + FPosition, FFrame.InputPosition(), n);
-      FFrame.SetLastByte(FFrame.InputPosition()[n - 1]);
+      FBits.SetLastByte(FFrame.InputPosition()[n - 1]);
       FFrame.TakeInput(n);
       FPosition += n;
       length -= n;
       if (FPosition == SlidingWindowSize) {
-        FFrame.FlushWindow(SlidingWindowSize);
-        FPosition = 0;
+        PassWindow();
       }
     } else {
       // The chunk is used up: the exact path reads the next one, or repeats the last byte.
       if (FFrame.InputExhausted()) {
-        return InflateBadData;
+        return TCodecStatus::DamagedData;
       }
       NeedBits(8);
       PutByte(static_cast<std::uint8_t>(Bits(8)));
@@ -237,36 +318,18 @@ int TInflater::InflateStored() {
       --length;
     }
   }
-  return InflateOk;
+  return TCodecStatus::Ok;
 }
 
-int TInflater::InflateFixed() {
-  std::array<std::uint8_t, FixedLiteralLengthCodes> lengths{};
-  std::fill(lengths.begin(), lengths.begin() + 144, 8);
-  std::fill(lengths.begin() + 144, lengths.begin() + 256, 9);
-  std::fill(lengths.begin() + 256, lengths.begin() + 280, 7);
-  std::fill(lengths.begin() + 280, lengths.end(), 8);
-  TDecodeTableOwner tl(FFrame.TableMemory());
-  int bl = FixedLiteralLookup;
-  std::uint16_t status = tl.Build(lengths.data(), FixedLiteralLengthCodes, FirstLengthCode,
-                                  LengthBases.data(), LengthExtras.data(), bl);
-  if (status != BuildComplete) {
-    return status;
+TCodecStatus TInflater::InflateFixed() {
+  const TFixedCodes& fixed = FixedCodes();
+  if (!fixed.Built()) {
+    return TCodecStatus::InvalidCodes;  // cannot happen: the arena is sized for the fixed code
   }
-
-  // Thirty codes of five bits leave two unused: the build reports the code incomplete, and
-  // distance codes 30 and 31 decode as invalid.
-  std::fill(lengths.begin(), lengths.begin() + DistanceCodes, 5);
-  TDecodeTableOwner td(FFrame.TableMemory());
-  int bd = FixedDistanceLookup;
-  status = td.Build(lengths.data(), DistanceCodes, 0, DistanceBases.data(), DistanceExtras.data(), bd);
-  if (status > BuildIncomplete) {
-    return status;
-  }
-  return InflateCodes(tl.Table(), td.Table(), bl, bd);
+  return InflateCodes(fixed.Literals(), fixed.Distances(), fixed.LiteralBits, fixed.DistanceBits);
 }
 
-int TInflater::InflateDynamic() {
+TCodecStatus TInflater::InflateDynamic() {
   NeedBits(5);
   const unsigned literalCount = FirstLengthCode + Bits(5);
   DumpBits(5);
@@ -277,7 +340,7 @@ int TInflater::InflateDynamic() {
   const unsigned codeLengthCount = 4 + Bits(4);
   DumpBits(4);
   if (literalCount > LiteralLengthCodes || distanceCount > DistanceCodes) {
-    return InflateBadData;
+    return TCodecStatus::DamagedData;
   }
 
   std::array<std::uint8_t, LiteralLengthCodes + DistanceCodes> lengths{};
@@ -288,12 +351,13 @@ int TInflater::InflateDynamic() {
   }
   TDecodeTableOwner tb(FFrame.TableMemory());
   int bb = CodeLengthLookup;
-  std::uint16_t status = tb.Build(lengths.data(), CodeLengthOrder.size(), CodeLengthOrder.size(), nullptr, nullptr, bb);
-  if (status != BuildComplete) {
+  TCodecStatus status = StatusOfBuild(
+      tb.Build(lengths.data(), CodeLengthOrder.size(), CodeLengthOrder.size(), nullptr, nullptr, bb));
+  if (status != TCodecStatus::Ok) {
     return status;
   }
   if (tb.Table() == nullptr) {
-    return InflateBadData;  // no code-length code at all: nothing can be decoded with it
+    return TCodecStatus::DamagedData;  // no code-length code at all: nothing can be decoded with it
   }
 
   // Code-length codes are at most seven bits, so their table is one level deep.
@@ -301,7 +365,7 @@ int TInflater::InflateDynamic() {
   unsigned previous = 0;
   for (unsigned i = 0; i < total;) {
     if (FFrame.InputExhausted()) {
-      return InflateBadData;
+      return TCodecStatus::DamagedData;
     }
     NeedBits(static_cast<unsigned>(bb));
     const TDecodeEntry& slot = tb.Table()[Bits(static_cast<unsigned>(bb))];
@@ -331,7 +395,7 @@ int TInflater::InflateDynamic() {
       previous = 0;
     }
     if (i + repeat > total) {
-      return InflateBadData;
+      return TCodecStatus::DamagedData;
     }
     std::fill_n(lengths.begin() + i, repeat, static_cast<std::uint8_t>(value));
     i += repeat;
@@ -340,36 +404,19 @@ int TInflater::InflateDynamic() {
 
   TDecodeTableOwner tl(FFrame.TableMemory());
   int bl = DynamicLiteralLookup;
-  status = tl.Build(lengths.data(), literalCount, FirstLengthCode, LengthBases.data(), LengthExtras.data(), bl);
-  if (status != BuildComplete) {
+  status = StatusOfBuild(
+      tl.Build(lengths.data(), literalCount, FirstLengthCode, LengthBases.data(), LengthExtras.data(), bl));
+  if (status != TCodecStatus::Ok) {
     return status;
   }
   TDecodeTableOwner td(FFrame.TableMemory());
   int bd = DynamicDistanceLookup;
-  status = td.Build(lengths.data() + literalCount, distanceCount, 0, DistanceBases.data(),
-                    DistanceExtras.data(), bd);
-  if (status != BuildComplete) {
+  status = StatusOfBuild(td.Build(lengths.data() + literalCount, distanceCount, 0, DistanceBases.data(),
+                                  DistanceExtras.data(), bd));
+  if (status != TCodecStatus::Ok) {
     return status;
   }
-  return InflateCodes(tl.Table(), td.Table(), bl, bd) == InflateOk ? InflateOk : InflateBadData;
-}
-
-// Walks a table and its sub-tables to the slot of the next code and drops the code's bits;
-// nullptr for an invalid code.
-const TDecodeEntry* TInflater::Decode(const TDecodeEntry* table, int lookupBits) {
-  NeedBits(static_cast<unsigned>(lookupBits));
-  const TDecodeEntry* slot = table + Bits(static_cast<unsigned>(lookupBits));
-  while (slot->Operation > OpLiteral) {
-    if (slot->Operation == OpInvalid) {
-      return nullptr;
-    }
-    DumpBits(slot->Bits);
-    const unsigned n = slot->Operation - OpLiteral;
-    NeedBits(n);
-    slot = slot->Link + Bits(n);
-  }
-  DumpBits(slot->Bits);
-  return slot;
+  return InflateCodes(tl.Table(), td.Table(), bl, bd);
 }
 
 // A match in runs that end at the end of the source or of the window, passing the window on
@@ -384,49 +431,47 @@ void TInflater::CopyMatch(unsigned length, unsigned distance) {
     from += run;
     length -= run;
     if (FPosition == SlidingWindowSize) {
-      FFrame.FlushWindow(SlidingWindowSize);
-      FPosition = 0;
+      PassWindow();
     }
   }
 }
 
-int TInflater::InflateCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd) {
+TCodecStatus TInflater::InflateCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd) {
   if (tl == nullptr) {
-    return InflateBadData;  // a block without literal/length codes cannot even end
+    return TCodecStatus::DamagedData;  // a block without literal/length codes cannot even end
   }
   for (;;) {
     const int fast = FastCodes(tl, td, bl, bd);
     if (fast >= 0) {
-      return fast;
+      return static_cast<TCodecStatus>(fast);
     }
     // Near the end of the chunk or the window: one code at a time on the exact path.
     if (FFrame.InputExhausted()) {
-      return InflateBadData;
+      return TCodecStatus::DamagedData;
     }
-    const TDecodeEntry* slot = Decode(tl, bl);
+    const TDecodeEntry* slot = DecodeCode(tl, static_cast<unsigned>(bl), FBits);
     if (slot == nullptr) {
-      return InflateBadData;
+      return TCodecStatus::DamagedData;
     }
     if (slot->Operation == OpLiteral) {
       PutByte(static_cast<std::uint8_t>(slot->Value));
       continue;
     }
     if (slot->Operation == OpEndOfBlock) {
-      return InflateOk;
+      return TCodecStatus::Ok;
     }
-    NeedBits(slot->Operation);
-    const unsigned length = slot->Value + Bits(slot->Operation);
-    DumpBits(slot->Operation);
+    const unsigned length = slot->Value + FBits.Take(slot->Operation);
     if (td == nullptr) {
-      return InflateBadData;  // a match in a block that declared no distance codes
+      return TCodecStatus::DamagedData;  // a match in a block that declared no distance codes
     }
-    slot = Decode(td, bd);
+    slot = DecodeCode(td, static_cast<unsigned>(bd), FBits);
     if (slot == nullptr) {
-      return InflateBadData;
+      return TCodecStatus::DamagedData;
     }
-    NeedBits(slot->Operation);
-    const unsigned distance = slot->Value + Bits(slot->Operation);
-    DumpBits(slot->Operation);
+    const unsigned distance = slot->Value + FBits.Take(slot->Operation);
+    if (ReachesBeforeEntry(distance)) {
+      return TCodecStatus::DamagedData;
+    }
     CopyMatch(length, distance);
   }
 }
@@ -441,58 +486,52 @@ int TInflater::FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl,
   }
   const std::uint8_t* const start = FFrame.InputPosition();
   const std::uint8_t* const limit = start + (buffered - FastInputMargin);
-  const std::uint8_t* in = start;
-  TBitWord bits = FBitBuffer;
-  unsigned count = FBitCount;
+  // The round's bits live in locals, refilled a word at a time straight from the chunk.
+  struct TFastBits {
+    TBitWord Buffer;
+    unsigned Count;
+    const std::uint8_t* In;
+    // Takes as many whole bytes as fit. The bits loaded above the count are the stream's next
+    // bits, the same a later refill loads there again.
+    void Refill() {
+      Buffer |= LoadWord(In) << Count;
+      const unsigned bytes = (WordBits - 1 - Count) / 8;
+      In += bytes;
+      Count += bytes * 8;
+    }
+    void Need(unsigned n) {
+      if (Count < n) {
+        Refill();
+      }
+    }
+    unsigned Peek(unsigned n) const { return static_cast<unsigned>(Buffer & FieldMask(n)); }
+    void Drop(unsigned n) {
+      Buffer >>= n;
+      Count -= n;
+    }
+  };
+  TFastBits bits{FBits.Buffer(), FBits.Count(), start};
   unsigned position = FPosition;
+  const bool wrapped = FWrapped;
   std::uint8_t* const window = FWindow;
   const TBitWord literalMask = Mask(static_cast<unsigned>(bl));
   const TBitWord distanceMask = Mask(static_cast<unsigned>(bd));
-
-  // Takes as many whole bytes as fit. The bits loaded above the count are the stream's next
-  // bits, the same a later refill loads there again.
-  const auto refill = [&] {
-    bits |= LoadWord(in) << count;
-    const unsigned bytes = (WordBits - 1 - count) / 8;
-    in += bytes;
-    count += bytes * 8;
-  };
-  const auto drop = [&](unsigned n) {
-    bits >>= n;
-    count -= n;
-  };
-  // Follows sub-table links; false on an invalid code.
-  const auto walk = [&](const TDecodeEntry*& slot) {
-    while (slot->Operation > OpLiteral) {
-      if (slot->Operation == OpInvalid) {
-        return false;
-      }
-      drop(slot->Bits);
-      const unsigned n = slot->Operation - OpLiteral;
-      if (count < n) {
-        refill();
-      }
-      slot = slot->Link + (bits & FieldMask(n));
-    }
-    drop(slot->Bits);
-    return true;
-  };
 
   // The slot of the next code is looked up as soon as the bits of the last one are dropped,
   // while at least bl bits are known; the refill only adds bits above those, so the lookup
   // and the refill overlap instead of waiting for each other.
   const auto lookUpLiteral = [&] {
-    if (count < static_cast<unsigned>(bl)) {
-      refill();
-    }
-    return tl + (bits & literalMask);
+    bits.Need(static_cast<unsigned>(bl));
+    return tl + (bits.Buffer & literalMask);
   };
+  constexpr int Damaged = static_cast<int>(TCodecStatus::DamagedData);
   int status = -1;
   const TDecodeEntry* slot = lookUpLiteral();
-  while (in <= limit && position < FastWindowLimit) {
-    refill();
-    if (!walk(slot)) {
-      status = InflateBadData;
+  while (bits.In <= limit && position < FastWindowLimit) {
+    bits.Refill();
+    slot = WalkToCode(slot, bits);
+    if (slot == nullptr) {
+      status = Damaged;
       break;
     }
     const unsigned op = slot->Operation;
@@ -502,32 +541,30 @@ int TInflater::FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl,
       continue;
     }
     if (op == OpEndOfBlock) {
-      status = InflateOk;
+      status = static_cast<int>(TCodecStatus::Ok);
       break;
     }
-    if (count < op) {
-      refill();
-    }
-    const unsigned length = slot->Value + static_cast<unsigned>(bits & FieldMask(op));
-    drop(op);
+    bits.Need(op);
+    const unsigned length = slot->Value + bits.Peek(op);
+    bits.Drop(op);
     if (td == nullptr) {
-      status = InflateBadData;
+      status = Damaged;
       break;
     }
-    if (count < static_cast<unsigned>(bd)) {
-      refill();
-    }
-    const TDecodeEntry* distanceSlot = td + (bits & distanceMask);
-    if (!walk(distanceSlot)) {
-      status = InflateBadData;
+    bits.Need(static_cast<unsigned>(bd));
+    const TDecodeEntry* distanceSlot = WalkToCode(td + (bits.Buffer & distanceMask), bits);
+    if (distanceSlot == nullptr) {
+      status = Damaged;
       break;
     }
     const unsigned dop = distanceSlot->Operation;
-    if (count < dop) {
-      refill();
+    bits.Need(dop);
+    const unsigned distance = distanceSlot->Value + bits.Peek(dop);
+    bits.Drop(dop);
+    if (!wrapped && distance > position) {
+      status = Damaged;  // before the entry's first byte, as ReachesBeforeEntry says
+      break;
     }
-    const unsigned distance = distanceSlot->Value + static_cast<unsigned>(bits & FieldMask(dop));
-    drop(dop);
     slot = lookUpLiteral();
 
     // position + length stays below the window's end, so only the source can wrap.
@@ -542,21 +579,20 @@ int TInflater::FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl,
     position += length;
   }
 
-  const auto taken = static_cast<std::size_t>(in - start);
+  const auto taken = static_cast<std::size_t>(bits.In - start);
   if (taken > 0) {
-    FFrame.SetLastByte(in[-1]);
+    FBits.SetLastByte(bits.In[-1]);
     FFrame.TakeInput(taken);
   }
   // The exact path ORs whole bytes in above the count, so it must find zeros there.
-  FBitBuffer = bits & Mask(count);
-  FBitCount = count;
+  FBits.Restore(bits.Buffer & Mask(bits.Count), bits.Count);
   FPosition = position;
   return status;
 }
 
 }  // namespace
 
-int Inflate(TUnzipFrame& frame) {
+TCodecStatus Inflate(TUnzipFrame& frame) {
   TInflater inflater(frame);
   return inflater.Run();
 }

@@ -52,7 +52,7 @@ class TUnreducer final {
         FFactor(factor),
         FRemaining(frame.UncompressedSize()),
         FBitsLeft(static_cast<std::uint64_t>(std::max(frame.CompressedRemaining(), std::int32_t{0})) * 8) {}
-  int Run();
+  TCodecStatus Run();
   void LoadFollowerSets();
 
  private:
@@ -163,12 +163,12 @@ void TUnreducer::Expand(std::uint8_t b) {
   }
 }
 
-int TUnreducer::Run() {
+TCodecStatus TUnreducer::Run() {
   LoadFollowerSets();
-  int status = UnreduceOk;
+  TCodecStatus status = TCodecStatus::Ok;
   while (FRemaining > 0) {
     if (FBitsLeft == 0) {
-      status = UnreduceBadData;
+      status = TCodecStatus::DamagedData;
       break;
     }
     const std::uint8_t b = NextByte();
@@ -182,7 +182,7 @@ int TUnreducer::Run() {
 
 }  // namespace
 
-int Unreduce(TUnzipFrame& frame, std::uint16_t method) {
+TCodecStatus Unreduce(TUnzipFrame& frame, std::uint16_t method) {
   const unsigned factor = std::clamp<unsigned>(method, FirstReduceMethod, LastReduceMethod) - 1;
   TUnreducer unreducer(frame, factor);
   return unreducer.Run();

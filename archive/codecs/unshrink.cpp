@@ -35,7 +35,7 @@ class TUnshrinker final {
         FPrefix(reinterpret_cast<std::int16_t*>(frame.Window())),
         FSuffix(frame.Window() + SuffixOffset),
         FStack(frame.Window() + StackOffset) {}
-  int Run();
+  TCodecStatus Run();
 
  private:
   void ResetTables();
@@ -165,14 +165,14 @@ void TUnshrinker::PartialClear() {
   FNextFree = LowestFreeFrom(FirstFreeCode);
 }
 
-int TUnshrinker::Run() {
+TCodecStatus TUnshrinker::Run() {
   ResetTables();
   FBitsLeft = static_cast<std::uint64_t>(std::max(FFrame.CompressedRemaining(), std::int32_t{0})) * 8;
 
   unsigned code = 0;
   if (!ReadCode(code)) {
     FFrame.FlushOutput();
-    return UnshrinkOk;
+    return TCodecStatus::Ok;
   }
   FOldCode = code;
   FLastFirstByte = static_cast<std::uint8_t>(code);
@@ -207,19 +207,19 @@ int TUnshrinker::Run() {
     const unsigned incoming = code;
     if (!Expand(code)) {
       FFrame.FlushOutput();
-      return UnshrinkBadChain;
+      return TCodecStatus::DamagedData;
     }
     OutputStack();
     AddCode();
     FOldCode = incoming;
   }
   FFrame.FlushOutput();
-  return UnshrinkOk;
+  return TCodecStatus::Ok;
 }
 
 }  // namespace
 
-int Unshrink(TUnzipFrame& frame) {
+TCodecStatus Unshrink(TUnzipFrame& frame) {
   TUnshrinker unshrinker(frame);
   return unshrinker.Run();
 }

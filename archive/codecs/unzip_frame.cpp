@@ -11,9 +11,11 @@ constexpr const char* OutOfMemoryText = "*** inflate out of memory ***";
 constexpr const char* OutOfMemoryCaption = "Error";
 }  // namespace
 
-TUnzipFrame::TUnzipFrame(TFrameHost& host)
-    : FHost(host),
-      FTableMemory(host),
+TUnzipFrame::TUnzipFrame(TFrameInput& input, TFrameOutput& output, TFrameProgress& progress)
+    : FInputRole(input),
+      FOutputRole(output),
+      FProgress(progress),
+      FTableMemory(progress),
       FWindow(std::make_unique<std::uint8_t[]>(WindowBlockSize)),
       FInput(std::make_unique<std::uint8_t[]>(IoBufferSize)),
       FOutput(std::make_unique<std::uint8_t[]>(IoBufferSize)),
@@ -32,63 +34,47 @@ void TUnzipFrame::BeginEntry(std::int32_t compressedSize, std::int32_t uncompres
   FEncrypted = encrypted;
   FInputCount = 0;
   FInputPosition = FInput.get();
-  FLastByte = 0;
-  FBitBuffer = 0;
-  FBitCount = 0;
-  FEndOfInput = false;
+  FBits.Reset();
   FOutputCount = 0;
   FOutputPosition = FOutput.get();
   FBytesWritten = 0;
   FRunningCRC = CrcInitial;
 }
 
-// Reads the next chunk of the entry, continuing on the next volume while it comes short, and
-// decrypts it as a whole once it is complete. False when the entry had nothing left to read.
+// Reads the next chunk of the entry into the input buffer. False when the entry had nothing
+// left to read.
 bool TUnzipFrame::ReadChunk() {
-  FHost.ProcessMessages();
+  FProgress.ProcessMessages();
+  FInputCount = static_cast<std::uint16_t>(ReadFromVolumes(FInput.get()));
+  FInputPosition = FInput.get();
+  return FInputCount != 0;
+}
+
+std::size_t TUnzipFrame::ReadBlock(std::uint8_t* buffer) {
+  const std::size_t got = ReadFromVolumes(buffer);
+  // The stored copy takes its bytes as they come, as a decoder takes them one by one.
+  FCompressedRemaining -= static_cast<std::int32_t>(got);
+  return got;
+}
+
+// Reads the next block of the entry's unread bytes, continuing on the next volume while it
+// comes short, and decrypts it as a whole once it is complete.
+std::size_t TUnzipFrame::ReadFromVolumes(std::uint8_t* buffer) {
   const std::size_t wanted =
       FCompressedUnread <= 0 ? 0 : std::min(static_cast<std::size_t>(FCompressedUnread), IoBlockSize);
   FCompressedUnread -= static_cast<std::int32_t>(wanted);
-
-  std::uint8_t* buffer = FInput.get();
-  std::size_t got = 0;
-  if (wanted > 0) {
-    got = std::min(FHost.ReadArchive(buffer, wanted), wanted);
-    while (got < wanted) {
-      FHost.LoadNextDisk();  // raises when there is no next volume
-      got += std::min(FHost.ReadArchive(buffer + got, wanted - got), wanted - got);
-    }
-    if (FEncrypted) {
-      FHost.DecryptChunk(buffer, got);
-    }
+  if (wanted == 0) {
+    return 0;
   }
-  FInputCount = static_cast<std::uint16_t>(got);
-  FInputPosition = buffer;
-  return got != 0;
-}
-
-// Ends with FEndOfInput true only when not a single byte came.
-void TUnzipFrame::FillBitBuffer() {
-  FEndOfInput = true;
-  std::uint16_t byte = 0;
-  while (FBitCount < 25 && ReadByte(byte) == ByteDelivered) {
-    FBitBuffer |= static_cast<std::uint32_t>(byte) << FBitCount;
-    FBitCount = static_cast<std::uint16_t>(FBitCount + 8);
-    FEndOfInput = false;
+  std::size_t got = std::min(FInputRole.ReadArchive(buffer, wanted), wanted);
+  while (got < wanted) {
+    FInputRole.LoadNextDisk();  // raises when there is no next volume
+    got += std::min(FInputRole.ReadArchive(buffer + got, wanted - got), wanted - got);
   }
-}
-
-// When the input runs out the missing high bits are zero and the count wraps below zero, after
-// which every read yields zero bits without trying to fill again.
-unsigned TUnzipFrame::ReadBits(unsigned n) {
-  if (n > FBitCount) {
-    FillBitBuffer();
+  if (FEncrypted) {
+    FInputRole.DecryptChunk(buffer, got);
   }
-  const std::uint32_t mask = (std::uint32_t{1} << n) - 1;
-  const unsigned bits = FBitBuffer & mask;
-  FBitBuffer = n >= 32 ? 0 : FBitBuffer >> n;
-  FBitCount = static_cast<std::uint16_t>(FBitCount - n);
-  return bits;
+  return got;
 }
 
 void TUnzipFrame::FlushWindow(std::size_t n) {
@@ -124,14 +110,14 @@ void TUnzipFrame::FlushOutput() {
 }
 
 void TUnzipFrame::PassBlock(const std::uint8_t* block, std::size_t count) {
-  FHost.WriteOutput(block, count);
+  FOutputRole.WriteOutput(block, count);
   FRunningCRC = UpdateCRC(FRunningCRC, block, count);
   // The count is a 32-bit one; let it wrap rather than overflow on an entry above 2 GiB.
   FBytesWritten = static_cast<std::int32_t>(static_cast<std::uint32_t>(FBytesWritten) + count);
-  FHost.FilePercentDone(ProgressPercent(FBytesWritten, FUncompressedSize));
-  if (FHost.TracksTotalProgress()) {
+  FProgress.FilePercentDone(ProgressPercent(FBytesWritten, FUncompressedSize));
+  if (FProgress.TracksTotalProgress()) {
     FTotalDone += static_cast<std::int64_t>(count);
-    FHost.TotalPercentDone(ProgressPercent(FTotalDone, FTotalBytes));
+    FProgress.TotalPercentDone(ProgressPercent(FTotalDone, FTotalBytes));
   }
 }
 
@@ -154,7 +140,7 @@ void TUnzipFrame::TFrameTableMemory::Release(TDecodeEntry* block) noexcept {
 }
 
 void TUnzipFrame::TFrameTableMemory::OutOfMemory() {
-  FHost.ShowMessageBox(OutOfMemoryText, OutOfMemoryCaption);
+  FProgress.ShowMessageBox(OutOfMemoryText, OutOfMemoryCaption);
 }
 
 int ProgressPercent(std::int64_t done, std::int64_t size) {

@@ -3,8 +3,9 @@
 // compressed bytes from the host chunk by chunk, passes output to the host in blocks of
 // IoBlockSize bytes with the entry's CRC-32 and the progress notifications.
 //
-// The extraction driver makes one frame per run, calls BeginRun once and BeginEntry before each
-// entry, runs the entry's method, then reads RunningCRC and BytesWritten.
+// The extraction driver makes one frame per run over the three roles of frame_host.h, calls
+// BeginRun once and BeginEntry before each entry, runs the entry's method, then reads
+// RunningCRC and BytesWritten.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,7 @@
 #include <limits>
 #include <memory>
 
+#include "archive/codecs/bit_reader.h"
 #include "archive/codecs/crc32.h"
 #include "archive/codecs/decode_table.h"
 #include "archive/codecs/frame_host.h"
@@ -26,10 +28,6 @@ inline constexpr std::size_t SlidingWindowSize = 32768;
 inline constexpr std::size_t IoBlockSize = 16000;
 inline constexpr std::size_t IoBufferSize = IoBlockSize + 1;
 
-// Status of ReadByte.
-inline constexpr int ByteDelivered = 8;
-inline constexpr int NoByte = 0;
-
 // How far past its end a decoder may ask for compressed bytes before the entry counts as
 // exhausted. A valid stream asks at most 16 bits ahead of the last bit it uses, that is two
 // bytes; a damaged one that would decode on from repeated bytes stops here.
@@ -37,7 +35,8 @@ inline constexpr std::int32_t MaxLookAheadBytes = 4;
 
 class TUnzipFrame final {
  public:
-  explicit TUnzipFrame(TFrameHost& host);
+  TUnzipFrame(TFrameInput& input, TFrameOutput& output, TFrameProgress& progress);
+  explicit TUnzipFrame(TFrameHost& host) : TUnzipFrame(host, host, host) {}
   TUnzipFrame(const TUnzipFrame&) = delete;
   TUnzipFrame& operator=(const TUnzipFrame&) = delete;
 
@@ -57,7 +56,6 @@ class TUnzipFrame final {
 
   std::int32_t UncompressedSize() const noexcept { return FUncompressedSize; }
   std::int32_t CompressedRemaining() const noexcept { return FCompressedRemaining; }
-  TFrameHost& Host() noexcept { return FHost; }
   std::uint8_t* Window() noexcept { return FWindow.get(); }
 
   // --- compressed input ---
@@ -85,26 +83,11 @@ class TUnzipFrame final {
   // True once a decoder has asked for clearly more bytes than the entry holds.
   bool InputExhausted() const noexcept { return FCompressedRemaining < -MaxLookAheadBytes; }
 
-  // The frame's own bit buffer (unshrink, unreduce).
-  void FillBitBuffer();
-  unsigned ReadBits(unsigned n);
-  bool EndOfInput() const noexcept { return FEndOfInput; }
-
-  // A caller-owned bit buffer (inflate, explode), filled a byte at a time; past the entry's
-  // end the last byte delivered is used again.
-  template <class TBuffer, class TCount>
-  void NeedBits(unsigned n, TBuffer& buffer, TCount& count) {
-    while (count < n) {
-      ReadByte(FLastByte);
-      buffer |= static_cast<TBuffer>(FLastByte) << count;
-      count = static_cast<TCount>(count + 8);
-    }
-  }
-  template <class TBuffer, class TCount>
-  static void DumpBits(unsigned n, TBuffer& buffer, TCount& count) {
-    buffer >>= n;
-    count = static_cast<TCount>(count - n);
-  }
+  // The frame's own bit reader, shared by unshrink and unreduce (zeros past the end).
+  unsigned ReadBits(unsigned n) { return FBits.Take(n); }
+  // Fills as far as a 32-bit buffer takes whole bytes: to 25 bits or more.
+  void FillBitBuffer() { FBits.Fill(25); }
+  bool EndOfInput() const noexcept { return FBits.EndOfInput(); }
 
   // Direct access to the bytes of the current chunk for decoders that take several at once.
   // Taking bytes counts them against the entry exactly as ReadByte would.
@@ -115,9 +98,10 @@ class TUnzipFrame final {
     FInputCount = static_cast<std::uint16_t>(FInputCount - count);
     FCompressedRemaining -= static_cast<std::int32_t>(count);
   }
-  // The byte NeedBits repeats once the entry has none left.
-  void SetLastByte(std::uint8_t byte) noexcept { FLastByte = byte; }
-  std::uint8_t LastByte() const noexcept { return static_cast<std::uint8_t>(FLastByte); }
+  // Reads the entry's next block of up to IoBlockSize compressed bytes straight into buffer,
+  // continued on later volumes and decrypted, without processing messages: the stored copy.
+  // Returns the bytes read, 0 once the entry has none left.
+  std::size_t ReadBlock(std::uint8_t* buffer);
 
   // --- output ---
 
@@ -137,7 +121,7 @@ class TUnzipFrame final {
   std::size_t OutputCount() const noexcept { return FOutputCount; }
   void SetOutputCount(std::size_t count) noexcept;
 
-  // Table blocks of the decoders; an allocation failure is shown through the host.
+  // Table blocks of the decoders; an allocation failure is shown as a notice of the run.
   TDecodeTableMemory& TableMemory() noexcept { return FTableMemory; }
   // Tests take table blocks from elsewhere; nullptr returns to the heap.
   void SetTableAllocator(TDecodeTableMemory* allocator) noexcept { FTableMemory.Backend = allocator; }
@@ -145,21 +129,25 @@ class TUnzipFrame final {
  private:
   class TFrameTableMemory final : public TDecodeTableMemory {
    public:
-    explicit TFrameTableMemory(TFrameHost& host) : FHost(host) {}
+    explicit TFrameTableMemory(TFrameProgress& progress) : FProgress(progress) {}
     TDecodeEntry* Allocate(std::size_t slots) noexcept override;
     void Release(TDecodeEntry* block) noexcept override;
     void OutOfMemory() override;
     TDecodeTableMemory* Backend = nullptr;
 
    private:
-    TFrameHost& FHost;
+    TFrameProgress& FProgress;
   };
+  using TSharedBits = TBitReader<TUnzipFrame, TPastEnd::ZeroBits>;
 
   bool ReadChunk();
+  std::size_t ReadFromVolumes(std::uint8_t* buffer);
   // Writes one block, adds it to the CRC and reports progress.
   void PassBlock(const std::uint8_t* block, std::size_t count);
 
-  TFrameHost& FHost;
+  TFrameInput& FInputRole;
+  TFrameOutput& FOutputRole;
+  TFrameProgress& FProgress;
   TFrameTableMemory FTableMemory;
   std::unique_ptr<std::uint8_t[]> FWindow;
   std::unique_ptr<std::uint8_t[]> FInput;
@@ -172,10 +160,7 @@ class TUnzipFrame final {
   // Bytes not yet read from the archive: the count the driver's work record keeps.
   std::int32_t FCompressedUnread = 0;
   bool FEncrypted = false;
-  std::uint16_t FLastByte = 0;
-  std::uint32_t FBitBuffer = 0;
-  std::uint16_t FBitCount = 0;
-  bool FEndOfInput = false;
+  TSharedBits FBits{*this};
 
   // Output of the entry and the run.
   std::uint8_t* FOutputPosition;

@@ -16,7 +16,7 @@ namespace {
 using Lengths = std::vector<std::uint8_t>;
 
 struct Built {
-  std::uint16_t Status;
+  TBuildStatus Status = TBuildStatus::Complete;
   TDecodeEntry* Table;
   int LookupBits;
 };
@@ -28,7 +28,7 @@ Built Build(const Lengths& lengths, int lookupBits, TDecodeTableMemory& memory, 
   for (unsigned i = 0; i < MaxCodeValues; ++i) {
     identity[i] = static_cast<std::uint16_t>(i);
   }
-  Built built{0, nullptr, lookupBits};
+  Built built{TBuildStatus::Complete, nullptr, lookupBits};
   built.Status = BuildDecodeTable(lengths.data(), static_cast<unsigned>(lengths.size()), s,
                                   bases ? bases : identity, extras ? extras : noExtras, built.Table,
                                   built.LookupBits, memory);
@@ -81,20 +81,20 @@ TEST(DecodeTable, StatusesFollowTheCodeSpace) {
   testing::CountingTableMemory memory;
   struct Case {
     Lengths L;
-    std::uint16_t Status;
+    TBuildStatus Status;
     bool HasTable;
   };
   const Case cases[] = {
-      {{0, 0, 0}, BuildComplete, false},
-      {{1, 1}, BuildComplete, true},
-      {{1, 2, 3, 3}, BuildComplete, true},
-      {{1, 2, 3}, BuildIncomplete, true},
-      {{2, 2, 2}, BuildIncomplete, true},
-      {{1, 1, 1}, BuildOverSubscribed, false},
-      {{1, 2, 2, 3}, BuildOverSubscribed, false},
-      {{0, 1, 0}, BuildComplete, true},  // a lone one-bit code counts as complete
-      {{0, 2, 0}, BuildIncomplete, true},
-      {{17}, BuildOverSubscribed, false},
+      {{0, 0, 0}, TBuildStatus::Complete, false},
+      {{1, 1}, TBuildStatus::Complete, true},
+      {{1, 2, 3, 3}, TBuildStatus::Complete, true},
+      {{1, 2, 3}, TBuildStatus::Incomplete, true},
+      {{2, 2, 2}, TBuildStatus::Incomplete, true},
+      {{1, 1, 1}, TBuildStatus::OverSubscribed, false},
+      {{1, 2, 2, 3}, TBuildStatus::OverSubscribed, false},
+      {{0, 1, 0}, TBuildStatus::Complete, true},  // a lone one-bit code counts as complete
+      {{0, 2, 0}, TBuildStatus::Incomplete, true},
+      {{17}, TBuildStatus::OverSubscribed, false},
   };
   for (const Case& c : cases) {
     Built built = Build(c.L, 7, memory);
@@ -131,7 +131,7 @@ TEST(DecodeTable, MissingCodesOfAnIncompleteCodeAreInvalid) {
   testing::CountingTableMemory memory;
   const Lengths lengths = {1, 2};  // codes 0 and 10; 11 is missing
   Built built = Build(lengths, 2, memory);
-  ASSERT_EQ(built.Status, BuildIncomplete);
+  ASSERT_EQ(built.Status, TBuildStatus::Incomplete);
   unsigned used = 0;
   const TDecodeEntry* slot = Walk(built.Table, built.LookupBits, 0b11, used);
   EXPECT_EQ(slot->Operation, OpInvalid);
@@ -147,7 +147,7 @@ TEST(DecodeTable, ValuesMapToLiteralsEndOfBlockOrBasesWithExtraBits) {
   const std::uint16_t bases[] = {100, 200};
   const std::uint16_t extras[] = {4, 7};
   Built built = Build(lengths, 3, memory, 3, bases, extras);
-  ASSERT_EQ(built.Status, BuildComplete);
+  ASSERT_EQ(built.Status, TBuildStatus::Complete);
   const std::vector<std::uint32_t> codes = testing::CanonicalCodes(lengths);
   const struct {
     unsigned Value;
@@ -167,7 +167,7 @@ TEST(DecodeTable, ValuesMapToLiteralsEndOfBlockOrBasesWithExtraBits) {
   wide[65] = 1;
   wide[256] = 1;
   built = Build(wide, 9, memory, 257);
-  ASSERT_EQ(built.Status, BuildComplete);
+  ASSERT_EQ(built.Status, TBuildStatus::Complete);
   EXPECT_EQ(built.Table[0].Operation, OpLiteral);
   EXPECT_EQ(built.Table[0].Value, 65);
   EXPECT_EQ(built.Table[1].Operation, OpEndOfBlock);
@@ -207,7 +207,7 @@ TEST(DecodeTable, RandomCodesDecodeCanonicallyThroughSubTables) {
     const bool complete = open.empty() || *std::max_element(lengths.begin(), lengths.end()) == 1;
     const int requested = 1 + static_cast<int>(random() % 9);
     Built built = Build(lengths, requested, memory);
-    ASSERT_EQ(built.Status, complete ? BuildComplete : BuildIncomplete) << "round " << round;
+    ASSERT_EQ(built.Status, complete ? TBuildStatus::Complete : TBuildStatus::Incomplete) << "round " << round;
     ExpectDecodesCanonically(lengths, built);
     FreeDecodeTables(built.Table, memory);
     ASSERT_EQ(memory.Live, 0) << "round " << round;
@@ -222,14 +222,14 @@ TEST(DecodeTable, AllocationFailureAtAnyBlockReleasesTheOthers) {
   }
   testing::CountingTableMemory probe;
   Built full = Build(lengths, 7, probe);
-  ASSERT_LE(full.Status, BuildIncomplete);
+  ASSERT_LE(full.Status, TBuildStatus::Incomplete);
   FreeDecodeTables(full.Table, probe);
   ASSERT_GT(probe.Allocations, 2);
   for (int failAt = 0; failAt < probe.Allocations; ++failAt) {
     testing::CountingTableMemory memory;
     memory.FailAt = failAt;
     Built built = Build(lengths, 7, memory);
-    EXPECT_EQ(built.Status, BuildOutOfMemory);
+    EXPECT_EQ(built.Status, TBuildStatus::OutOfMemory);
     EXPECT_EQ(built.Table, nullptr);
     EXPECT_EQ(memory.Live, 0);
     EXPECT_EQ(memory.OutOfMemoryCalls, 1);

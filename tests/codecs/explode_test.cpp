@@ -105,7 +105,7 @@ TEST(Explode, EveryVariantDecodesLiteralsAndMatches) {
     ASSERT_EQ(w.Expected().size(), 5 + 3 + 20 + (flags & codecs::ExplodeLiteralTree ? 321u : 320u) + 1 + w.MinLength());
     const LegacyResult result =
         RunExplode(decoder, w.Stream(), static_cast<std::int32_t>(w.Expected().size()), flags);
-    EXPECT_EQ(result.Status, codecs::ExplodeOk);
+    EXPECT_EQ(result.Status, codecs::TCodecStatus::Ok);
     EXPECT_EQ(result.Output, w.Expected());
   }
 }
@@ -123,7 +123,7 @@ TEST(Explode, WrappedWindowSuppliesFarMatches) {
     for (int i = 0; i < 40; ++i) w.Match(w.MaxLength() - i, w.MaxDistance() - static_cast<unsigned>(i));
     const LegacyResult result =
         RunExplode(decoder, w.Stream(), static_cast<std::int32_t>(w.Expected().size()), flags);
-    EXPECT_EQ(result.Status, codecs::ExplodeOk);
+    EXPECT_EQ(result.Status, codecs::TCodecStatus::Ok);
     EXPECT_EQ(result.Output, w.Expected());
   }
 }
@@ -139,7 +139,7 @@ TEST(Explode, LargeEntryDecodesWithTheWiderDistanceTable) {
   ASSERT_GT(stream.size(), 200000u);
   LegacyDecoder decoder;
   const LegacyResult result = RunExplode(decoder, stream, static_cast<std::int32_t>(w.Expected().size()), LargeTwoTrees);
-  EXPECT_EQ(result.Status, codecs::ExplodeOk);
+  EXPECT_EQ(result.Status, codecs::TCodecStatus::Ok);
   EXPECT_EQ(result.Output, w.Expected());
 }
 
@@ -155,15 +155,15 @@ TEST(Explode, BadTreesEndWithoutOutput) {
     const char* Name;
     std::uint16_t Flags;
     std::vector<CodecBytes> Trees;
-    int Status;
+    codecs::TCodecStatus Status;
   };
   const Case cases[] = {
-      {"a length tree one too long", SmallTwoTrees, {oneMore, lengths}, codecs::ExplodeBadTree},
-      {"a distance tree one short", SmallTwoTrees, {lengths, oneShort}, codecs::ExplodeBadTree},
-      {"a literal tree one too long", SmallThreeTrees, {UniformTree(257, 8), lengths, lengths}, codecs::ExplodeBadTree},
-      {"a literal tree one short", SmallThreeTrees, {UniformTree(255, 8), lengths, lengths}, codecs::ExplodeBadTree},
-      {"an over-subscribed tree", SmallTwoTrees, {UniformTree(64, 5), lengths}, codecs::ExplodeBadTree},
-      {"an incomplete tree", LargeThreeTrees, {literals, lengths, UniformTree(64, 7)}, codecs::ExplodeBadTree},
+      {"a length tree one too long", SmallTwoTrees, {oneMore, lengths}, codecs::TCodecStatus::InvalidCodes},
+      {"a distance tree one short", SmallTwoTrees, {lengths, oneShort}, codecs::TCodecStatus::InvalidCodes},
+      {"a literal tree one too long", SmallThreeTrees, {UniformTree(257, 8), lengths, lengths}, codecs::TCodecStatus::InvalidCodes},
+      {"a literal tree one short", SmallThreeTrees, {UniformTree(255, 8), lengths, lengths}, codecs::TCodecStatus::InvalidCodes},
+      {"an over-subscribed tree", SmallTwoTrees, {UniformTree(64, 5), lengths}, codecs::TCodecStatus::InvalidCodes},
+      {"an incomplete tree", LargeThreeTrees, {literals, lengths, UniformTree(64, 7)}, codecs::TCodecStatus::InvalidCodes},
   };
   LegacyDecoder decoder;
   for (const Case& c : cases) {
@@ -198,7 +198,7 @@ TEST(Explode, TableMemoryIsReleasedOnEveryPath) {
     memory.FailAt = failAt;
     decoder.Host().Boxes.clear();
     const LegacyResult failed = RunExplode(decoder, stream, 11, LargeThreeTrees);
-    EXPECT_EQ(failed.Status, codecs::ExplodeOutOfMemory);
+    EXPECT_EQ(failed.Status, codecs::TCodecStatus::OutOfMemory);
     EXPECT_TRUE(failed.Output.empty());
     EXPECT_EQ(memory.Live, 0);
     EXPECT_EQ(decoder.Host().Boxes, std::vector<std::string>{"Error: *** inflate out of memory ***"});
@@ -210,14 +210,14 @@ TEST(Explode, EmptyAndDamagedEntriesEnd) {
   LegacyDecoder decoder;
   ImplodeWriter empty(SmallThreeTrees);
   const LegacyResult none = RunExplode(decoder, empty.Stream(), 0, SmallThreeTrees);
-  EXPECT_EQ(none.Status, codecs::ExplodeOk);
+  EXPECT_EQ(none.Status, codecs::TCodecStatus::Ok);
   EXPECT_TRUE(none.Output.empty());
 
   // An entry claiming far more than its bytes hold stops soon after they are used up.
   ImplodeWriter cut(SmallTwoTrees);
   cut.Literal('a');
   const LegacyResult short_ = RunExplode(decoder, cut.Stream(), 0x7FFFFFFF, SmallTwoTrees);
-  EXPECT_EQ(short_.Status, codecs::ExplodeBadData);
+  EXPECT_EQ(short_.Status, codecs::TCodecStatus::DamagedData);
   EXPECT_LT(short_.Output.size(), 32u * 1024 * 1024);
 
   for (std::uint32_t seed = 1; seed <= 60; ++seed) {

@@ -111,7 +111,7 @@ TEST(LegacyArchives, EveryEntryExtractsWithItsCrcAndBytes) {
       SCOPED_TRACE(entry.Name);
       EXPECT_EQ(entry.Method, c.Methods[i]);
       const LegacyResult result = Extract(decoder, entry);
-      EXPECT_EQ(result.Status, 0);
+      EXPECT_EQ(result.Status, codecs::TCodecStatus::Ok);
       EXPECT_EQ(result.Crc, entry.Crc);
       EXPECT_EQ(result.Output.size(), entry.UncompressedSize);
       EXPECT_EQ(result.Output, LegacyFixture(FileOf(entry.Name)));
@@ -127,12 +127,12 @@ TEST(LegacyArchives, BareStreamsDecodeToTheirFiles) {
   const CodecBytes imploded = LegacyFixture("implode_hamlet_256.out");
   const LegacyResult exploded = decoder.Run(LegacyFixture("implode_hamlet_256.bin"), 256,
                                             [](codecs::TUnzipFrame& f) { return codecs::Explode(f, 0); });
-  EXPECT_EQ(exploded.Status, codecs::ExplodeOk);
+  EXPECT_EQ(exploded.Status, codecs::TCodecStatus::Ok);
   EXPECT_EQ(exploded.Output, imploded);
 
   const LegacyResult reduced = decoder.Run(LegacyFixture("reduce4_hamlet_2048.bin"), 2048,
                                            [](codecs::TUnzipFrame& f) { return codecs::Unreduce(f, 5); });
-  EXPECT_EQ(reduced.Status, codecs::UnreduceOk);
+  EXPECT_EQ(reduced.Status, codecs::TCodecStatus::Ok);
   EXPECT_EQ(reduced.Output, hamlet);
 
   // Its copies reach before the first byte: they must give zeros, whatever the window held.
@@ -140,7 +140,7 @@ TEST(LegacyArchives, BareStreamsDecodeToTheirFiles) {
   withZeros.resize(3072, 0);
   const LegacyResult zeros = decoder.Run(LegacyFixture("reduce4_hamlet_2048_zeros_1024.bin"), 3072,
                                          [](codecs::TUnzipFrame& f) { return codecs::Unreduce(f, 5); });
-  EXPECT_EQ(zeros.Status, codecs::UnreduceOk);
+  EXPECT_EQ(zeros.Status, codecs::TCodecStatus::Ok);
   EXPECT_EQ(zeros.Output, withZeros);
 }
 

@@ -16,7 +16,7 @@ namespace qel::testing {
 struct LegacyResult {
   CodecBytes Output;
   std::uint32_t Crc = 0;  // finished CRC-32 of the bytes written
-  int Status = 0;
+  codecs::TCodecStatus Status = codecs::TCodecStatus::Ok;
 };
 
 class LegacyDecoder final {

@@ -7,12 +7,22 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "archive/codecs/codec_status.h"
 #include "archive/codecs/decode_table.h"
 #include "archive/codecs/frame_host.h"
 #include "base/exceptions.h"
+
+namespace qel::codecs {
+// Statuses print by name in test failures.
+inline void PrintTo(TCodecStatus status, std::ostream* out) {
+  static const char* const names[] = {"Ok", "DamagedData", "InvalidCodes", "OutOfMemory"};
+  *out << names[static_cast<int>(status)];
+}
+}  // namespace qel::codecs
 
 namespace qel::testing {
 

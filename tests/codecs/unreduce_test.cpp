@@ -104,7 +104,7 @@ TEST(Unreduce, MarkerSequencesExpand) {
     const CodecBytes& expected = c.Expected;
     const LegacyResult result =
         RunUnreduce(decoder, ReduceStream({}, Plain(c.Bytes)), static_cast<std::int32_t>(expected.size()), c.Method);
-    EXPECT_EQ(result.Status, codecs::UnreduceOk);
+    EXPECT_EQ(result.Status, codecs::TCodecStatus::Ok);
     EXPECT_EQ(result.Output, expected);
   }
 }
@@ -117,7 +117,7 @@ TEST(Unreduce, FollowerSetsShortenTheCodes) {
   const std::vector<Sent> bytes = Plain({'t', 'h', 'e', ' ', 't', 'o', 'x', 't', 'h', 'i', 'z'});
   const CodecBytes stream = ReduceStream(sets, bytes);
   const LegacyResult result = RunUnreduce(decoder, stream, 11, 5);
-  EXPECT_EQ(result.Status, codecs::UnreduceOk);
+  EXPECT_EQ(result.Status, codecs::TCodecStatus::Ok);
   EXPECT_EQ(std::string(result.Output.begin(), result.Output.end()), "the toxthiz");
 
   // An index past the set of 'h' reaches slot 3 of its row, which an earlier entry with a
@@ -147,7 +147,7 @@ TEST(Unreduce, DamagedStreamsEnd) {
   LegacyDecoder decoder;
   // An entry claiming far more than its bytes hold stops once they are used up.
   const LegacyResult cut = RunUnreduce(decoder, ReduceStream({}, Plain({'a', 'b'})), 0x7FFFFFFF, 5);
-  EXPECT_EQ(cut.Status, codecs::UnreduceBadData);
+  EXPECT_EQ(cut.Status, codecs::TCodecStatus::DamagedData);
   ASSERT_GE(cut.Output.size(), 2u);
   EXPECT_LT(cut.Output.size(), 16u);
   for (std::uint32_t seed = 1; seed <= 40; ++seed) {

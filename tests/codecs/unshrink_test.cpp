@@ -54,7 +54,7 @@ TEST(Unshrink, CodeSequencesSpellTheirStrings) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     const LegacyResult result = RunUnshrink(decoder, ShrinkStream(c.Codes));
-    EXPECT_EQ(result.Status, codecs::UnshrinkOk);
+    EXPECT_EQ(result.Status, codecs::TCodecStatus::Ok);
     EXPECT_EQ(Text(result.Output), c.Expected);
   }
 }
@@ -91,7 +91,7 @@ TEST(Unshrink, TableFillsUpAndKeepsDecoding) {
   codes.push_back('B');
   LegacyDecoder decoder;
   const LegacyResult result = RunUnshrink(decoder, ShrinkStream(codes));
-  EXPECT_EQ(result.Status, codecs::UnshrinkOk);
+  EXPECT_EQ(result.Status, codecs::TCodecStatus::Ok);
   ASSERT_EQ(result.Output.size(), expected + 1);
   EXPECT_EQ(result.Output.back(), 'B');
   EXPECT_EQ(std::count(result.Output.begin(), result.Output.end(), 'A'), static_cast<std::ptrdiff_t>(expected));
@@ -101,7 +101,7 @@ TEST(Unshrink, DamagedStreamsEnd) {
   LegacyDecoder decoder;
   // A free first code followed by another free code: the chain would push without end.
   const LegacyResult loop = RunUnshrink(decoder, ShrinkStream({300, 301, 'A'}));
-  EXPECT_EQ(loop.Status, codecs::UnshrinkBadChain);
+  EXPECT_EQ(loop.Status, codecs::TCodecStatus::DamagedData);
   EXPECT_EQ(Text(loop.Output), std::string(1, static_cast<char>(300 & 0xFF)));
 
   // A stream cut inside a 13-bit code: past the last byte the bit buffer yields zeros for

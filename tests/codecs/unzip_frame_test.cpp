@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -120,27 +121,26 @@ TEST(UnzipFrame, FillBitBufferReportsEndOfInputOnlyWhenNothingCame) {
   EXPECT_TRUE(frame.EndOfInput());
 }
 
-// Past the end NeedBits goes on with the last byte delivered; the entry counts as exhausted
-// only clearly past the look-ahead a valid stream needs.
+// Past the end the inflate reader goes on with the last byte delivered; the entry counts as
+// exhausted only clearly past the look-ahead a valid stream needs.
 TEST(UnzipFrame, NeedBitsRepeatsTheLastBytePastTheEnd) {
   MemoryHost host(CodecBytes{0x11, 0xA7, 0x99});
   TUnzipFrame frame(host);
   frame.BeginEntry(2, 0, false);
-  std::uint32_t buffer = 0;
-  std::uint16_t count = 0;
-  frame.NeedBits(16, buffer, count);
-  EXPECT_EQ(buffer, 0xA711u);
-  TUnzipFrame::DumpBits(16, buffer, count);
-  frame.NeedBits(16, buffer, count);
-  EXPECT_EQ(buffer, 0xA7A7u);
-  EXPECT_EQ(count, 16);
+  TBitReader<TUnzipFrame, TPastEnd::LastByteAgain> bits(frame);
+  bits.Need(16);
+  EXPECT_EQ(bits.Buffer(), 0xA711u);
+  bits.Drop(16);
+  bits.Need(16);
+  EXPECT_EQ(bits.Buffer(), 0xA7A7u);
+  EXPECT_EQ(bits.Count(), 16u);
   for (int i = 0; i < MaxLookAheadBytes - 2; ++i) {
-    TUnzipFrame::DumpBits(8, buffer, count);
-    frame.NeedBits(16, buffer, count);
+    bits.Drop(8);
+    bits.Need(16);
   }
   EXPECT_FALSE(frame.InputExhausted());
-  TUnzipFrame::DumpBits(8, buffer, count);
-  frame.NeedBits(16, buffer, count);
+  bits.Drop(8);
+  bits.Need(16);
   EXPECT_TRUE(frame.InputExhausted());
 }
 
@@ -229,7 +229,9 @@ TEST(UnzipFrame, ProgressPercentRoundsHalvesToEvenAndCapsAt100) {
   const Case cases[] = {
       {1, 8, 12},  {3, 8, 38},  {5, 8, 62},     {8, 8, 100},  {9, 8, 100},
       {5, 0, 0},   {5, -3, 0},  {0, 10, 0},     {1, 200, 0},  {1, 199, 1},
-      {std::int64_t{3} << 40, std::int64_t{8} << 40, 38},
+      {1, 3, 33},  {2, 3, 67},  {-3, 7, 0},     {std::int64_t{3} << 40, std::int64_t{8} << 40, 38},
+      {std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::max(), 100},
+      {std::numeric_limits<std::int64_t>::min(), 1, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ProgressPercent(c.Done, c.Size), c.Percent) << c.Done << "/" << c.Size;

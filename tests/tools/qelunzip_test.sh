@@ -33,6 +33,12 @@ cp "$fixtures/plain.zip" "$work/damaged.zip"
 printf '\xff' | dd of="$work/damaged.zip" bs=1 seek=200 conv=notrunc status=none
 check exit_code_is 1 "$tool" -t -q "$work/damaged.zip"
 check exit_code_is 2 "$tool" -t -q "$work/missing.zip"
+# Each damaged stream is named as such, not as a CRC error.
+damaged_reasons() {
+  [ "$("$tool" -t -q "$fixtures/damaged_methods.zip" | grep -c '(compressed data damaged)$')" -eq 4 ]
+}
+check damaged_reasons
+check exit_code_is 1 "$tool" -t -q "$fixtures/damaged_methods.zip"
 check exit_code_is 2 "$tool" -x
 
 # Extraction into a folder, then the same again without overwriting.

@@ -1,0 +1,306 @@
+#include "archive/extraction.h"
+
+#include <functional>
+#include <string>
+
+#include "archive/codecs/methods.h"
+#include "archive/codecs/unzip_frame.h"
+#include "archive/codecs/zip_cipher.h"
+#include "archive/extraction_roles.h"
+#include "archive/file_helpers.h"
+#include "archive/name_mask.h"
+#include "archive/output_path.h"
+#include "archive/unzip.h"
+#include "base/text.h"
+#include "platform/files.h"
+#include "platform/ui.h"
+
+namespace qel::archive {
+namespace {
+
+// Puts back what a run changed around it, however the run ends.
+class TScopeExit final {
+ public:
+  explicit TScopeExit(std::function<void()> action) : FAction(std::move(action)) {}
+  ~TScopeExit() {
+    if (FAction) FAction();
+  }
+  TScopeExit(const TScopeExit&) = delete;
+  TScopeExit& operator=(const TScopeExit&) = delete;
+
+ private:
+  std::function<void()> FAction;
+};
+
+TSkipReason SkipReasonOf(codecs::TCodecStatus status) {
+  return status == codecs::TCodecStatus::OutOfMemory ? TSkipReason::srOutOfMemory : TSkipReason::srDamagedData;
+}
+
+class TExtraction final {
+ public:
+  TExtraction(TUnZip& zip, TExtractionAccess& access)
+      : FZip(zip), FAccess(access), FInput(zip, access, FCipher), FProgress(zip), FFrame(FInput, FOutput, FProgress) {}
+
+  std::int32_t Run();
+
+ private:
+  std::int64_t SelectEntries();
+  void HandleEntry(std::int32_t index);
+  void PositionAtData();
+  bool PasswordFits(std::int32_t index);
+  bool MayWrite(std::int32_t index, std::string& outputName);
+  codecs::TCodecStatus Decode(const std::string& outputName);
+  void StampOutput(const std::string& outputName);
+  void CheckCrc(std::int32_t index, const std::string& outputName);
+  // A wrong password shows late, as bad data: ask for another and go again, or skip.
+  void RetryOrSkipPassword(std::int32_t index);
+  void DiscardOutput(const std::string& outputName);
+  void SkipEntry(TSkipReason reason, std::int32_t index);
+
+  TUnZip& FZip;
+  TExtractionAccess& FAccess;
+  codecs::TZipCipher FCipher;
+  TArchiveInput FInput;
+  TEntryOutput FOutput;
+  TRunProgress FProgress;
+  codecs::TUnzipFrame FFrame;
+  std::string FDestination;  // DestDir as a full path, so relative names stay right after the change of directory
+  TZipHeaderInfo FWork;      // the working copy of the entry in hand
+  std::int32_t FResult = 0;
+  bool FRetry = false;
+};
+
+std::int32_t TExtraction::Run() {
+  const std::string previousDirectory = CurrentDirectory();
+  FDestination = FZip.DestDir().empty() ? std::string() : platform::ExpandFileName(FZip.DestDir());
+  if (!FDestination.empty()) {
+    if (!platform::DirectoryExists(FDestination)) CreateDirectories(FDestination);
+    ChangeDirectory(FDestination);
+  }
+  TScopeExit restoreDirectory([&] { platform::SetCurrentDir(previousDirectory); });
+
+  // A multi-disk archive is read in the order of its disks, whatever the view's order.
+  const TZipSortMode previousSort = FZip.SortMode();
+  const bool resorted = FZip.EndCentral().ThisDisk != 0 && previousSort != TZipSortMode::ByNone;
+  if (resorted) FZip.Sort(TZipSortMode::ByNone);
+  TScopeExit restoreSort([&] {
+    if (resorted) FZip.Sort(previousSort);
+  });
+
+  const std::int64_t totalBytes = SelectEntries();
+  bool stopNow = false;
+  if (FZip.OnStartUnZipInfo) FZip.OnStartUnZipInfo(FZip, FResult, totalBytes, stopNow);
+  if (FResult <= 0 || stopNow) return FResult;
+
+  FFrame.BeginRun(totalBytes);
+  for (std::int32_t i = 0; i < FZip.Count(); ++i) {
+    if (!FZip.DoAll() && !FZip.Entry(i).Selected) continue;
+    do {
+      HandleEntry(i);
+    } while (FRetry);
+  }
+  return FResult;
+}
+
+std::int64_t TExtraction::SelectEntries() {
+  FResult = FZip.Count();
+  std::int64_t totalBytes = 0;
+  const base::TStringList& masks = FZip.FilesList();
+  for (std::int32_t i = 0; i < FZip.Count(); ++i) {
+    const TZipHeaderInfo& entry = FZip.Entry(i);
+    bool selected = FZip.DoAll();
+    if (entry.FileName().empty() && !FZip.RecreateDirs()) {
+      FAccess.SetSelected(i, false);
+      --FResult;
+      continue;
+    }
+    for (std::int32_t m = 0; m < masks.Count() && !selected; ++m) {
+      const std::string mask = base::LowerCase(masks.Strings(m));
+      const std::string candidate = mask.find('\\') == std::string::npos ? entry.FileName()
+                                                                          : entry.Directory() + entry.FileName();
+      selected = IsMatch(mask, base::LowerCase(candidate));
+    }
+    if (selected) {
+      totalBytes += entry.UncompressedSize;
+    } else {
+      --FResult;
+    }
+    FAccess.SetSelected(i, selected);
+  }
+  return totalBytes;
+}
+
+void TExtraction::HandleEntry(std::int32_t index) {
+  FRetry = false;
+  FWork.Assign(FZip.Entry(index));
+  if (!FWork.FileName().empty()) PositionAtData();
+
+  const std::string path = EntryFolder(FDestination, FWork.Directory(), FZip.RootDir(), FZip.RecreateDirs());
+  if (!path.empty() && !platform::DirectoryExists(path)) CreateDirectories(path);
+  if (FWork.FileName().empty()) {
+    bool skip = false;
+    if (FZip.RecreateDirs() && FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, path, skip);
+    return;
+  }
+  // Names that mean a directory itself would write over it or above it.
+  if (FWork.FileName() == "." || FWork.FileName() == "..") {
+    --FResult;
+    return;
+  }
+  // A method nobody here can decode is told as such, before a password is asked for data
+  // that could not be read anyway.
+  if (!codecs::IsSupportedMethod(FWork.CompressionMethod)) {
+    if (FZip.OnSkippingFile) {
+      FZip.OnSkippingFile(FZip, TSkipReason::srUnsupportedMethod, index);
+    } else {
+      platform::ShowMessageBox("Unknown Compression Method", "Zip Error", platform::mbOK);
+    }
+    --FResult;
+    return;
+  }
+  std::string outputName = path + FWork.FileName();
+  if (FWork.Encrypted() && !PasswordFits(index)) {
+    SkipEntry(TSkipReason::srBadPassword, index);
+    return;
+  }
+  if (!MayWrite(index, outputName)) {
+    SkipEntry(TSkipReason::srNoOverwrite, index);
+    return;
+  }
+  FFrame.BeginEntry(FWork.CompressedSize, FWork.UncompressedSize, FWork.Encrypted());
+  bool skip = false;
+  if (FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, outputName, skip);
+  // An entry left here costs nothing: the file is created only once the entry goes ahead.
+  if (skip) return;
+
+  const codecs::TCodecStatus status = Decode(outputName);
+  if (status != codecs::TCodecStatus::Ok) {
+    DiscardOutput(outputName);
+    if (FWork.Encrypted() && status == codecs::TCodecStatus::DamagedData) {
+      RetryOrSkipPassword(index);
+      if (!FRetry) --FResult;
+    } else {
+      SkipEntry(SkipReasonOf(status), index);
+    }
+    return;
+  }
+  StampOutput(outputName);
+  CheckCrc(index, outputName);
+}
+
+void TExtraction::PositionAtData() {
+  if (FZip.EndCentral().ThisDisk != 0 && FWork.DiskNumberStart != FAccess.CurrentDisk()) {
+    FZip.LoadDisk(FWork.DiskNumberStart + 1);
+  }
+  TLFNFileStream& stream = FAccess.ArchiveStream();
+  stream.Seek(FWork.LocalHeaderOffset, 0);
+  TLocalHeaderBytes header{};
+  stream.Read(header.data(), LocalHeaderSize);
+  stream.Seek(static_cast<std::int64_t>(ReadLe16(&header[local_header::FileNameLength])) +
+                  ReadLe16(&header[local_header::ExtraFieldLength]),
+              1);
+}
+
+bool TExtraction::PasswordFits(std::int32_t index) {
+  const std::uint8_t expected = codecs::ExpectedCheckByte(FWork.Flags, FWork.Crc32, FWork.FileDate);
+  TLFNFileStream& stream = FAccess.ArchiveStream();
+  for (;;) {
+    codecs::TEncryptionHeader header{};
+    stream.Read(header.data(), static_cast<std::int32_t>(header.size()));
+    FWork.CompressedSize -= static_cast<std::int32_t>(header.size());
+    if (FCipher.DecryptHeader(FAccess.Password(), header) == expected) return true;
+    if (!FZip.OnBadPassword) return false;
+    std::string newPassword = FAccess.Password();
+    FZip.OnBadPassword(FZip, index, newPassword);
+    if (newPassword == FAccess.Password()) return false;
+    FAccess.SetPassword(newPassword);
+    stream.Seek(-static_cast<std::int64_t>(header.size()), 1);
+    FWork.CompressedSize += static_cast<std::int32_t>(header.size());
+  }
+}
+
+bool TExtraction::MayWrite(std::int32_t index, std::string& outputName) {
+  if (FZip.OverwriteMode() == TUZOverwriteMode::Always || !platform::FileExists(outputName)) return true;
+  if (FZip.OverwriteMode() == TUZOverwriteMode::Never) return false;
+  bool overwrite = false;
+  if (FZip.OnPromptForOverwrite) {
+    FZip.OnPromptForOverwrite(FZip, overwrite, index, outputName);
+  } else {
+    overwrite = platform::ShowMessageBox("Replace existing file " + FWork.FileName() + "?", "File Exists Alert",
+                                         platform::mbYesNo | platform::mbIconQuestion) == platform::idYes;
+  }
+  return overwrite;
+}
+
+// Runs the entry's method into its file. The file is closed on every path; when the method
+// raises, it is given up and deleted, so no partial file looks like a finished one.
+codecs::TCodecStatus TExtraction::Decode(const std::string& outputName) {
+  FOutput.Open(outputName);
+  try {
+    const codecs::TCodecStatus status = codecs::DecodeEntry(FFrame, FWork.CompressionMethod, FWork.Flags);
+    FOutput.Close();
+    return status;
+  } catch (...) {
+    DiscardOutput(outputName);
+    throw;
+  }
+}
+
+// The time stamp comes first: a read-only attribute would keep the file from being opened
+// for writing its time.
+void TExtraction::StampOutput(const std::string& outputName) {
+  const platform::FileHandle handle = platform::FileOpen(outputName, platform::fmOpenWrite);
+  if (handle != platform::InvalidFileHandle) {
+    platform::FileSetDate(handle, FWork.FileDate);
+    platform::FileClose(handle);
+  }
+  if (FZip.RetainAttributes()) platform::FileSetAttr(outputName, FWork.ExternalAttributes);
+}
+
+void TExtraction::CheckCrc(std::int32_t index, const std::string& outputName) {
+  const std::uint32_t crc = ~FFrame.RunningCRC();
+  if (crc == FWork.Crc32) {
+    if (FZip.OnEndUnZip) FZip.OnEndUnZip(FZip, index, outputName);
+    return;
+  }
+  if (FWork.Encrypted()) {
+    RetryOrSkipPassword(index);
+  } else if (FZip.OnBadCRC) {
+    FZip.OnBadCRC(FZip, static_cast<std::int32_t>(crc), static_cast<std::int32_t>(FWork.Crc32), index);
+  }
+  DiscardOutput(outputName);
+  if (!FRetry) --FResult;
+}
+
+void TExtraction::RetryOrSkipPassword(std::int32_t index) {
+  if (FZip.OnBadPassword) {
+    std::string newPassword = FAccess.Password();
+    FZip.OnBadPassword(FZip, index, newPassword);
+    if (newPassword != FAccess.Password()) {
+      FAccess.SetPassword(newPassword);
+      FRetry = true;
+    }
+  }
+  if (!FRetry && FZip.OnSkippingFile) FZip.OnSkippingFile(FZip, TSkipReason::srBadPassword, index);
+}
+
+void TExtraction::DiscardOutput(const std::string& outputName) {
+  FOutput.Abandon();
+  // A read-only attribute given a moment ago must not keep the damaged file on disk.
+  platform::FileSetAttr(outputName, platform::faArchive);
+  platform::DeleteFile(outputName);
+}
+
+void TExtraction::SkipEntry(TSkipReason reason, std::int32_t index) {
+  if (FZip.OnSkippingFile) FZip.OnSkippingFile(FZip, reason, index);
+  --FResult;
+}
+
+}  // namespace
+
+std::int32_t RunExtraction(TUnZip& zip, TExtractionAccess& access) {
+  TExtraction extraction(zip, access);
+  return extraction.Run();
+}
+
+}  // namespace qel::archive

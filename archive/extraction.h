@@ -1,0 +1,37 @@
+// One extraction run of the component: selects the entries, then writes each one below the
+// destination through its method, with the overwrite policy, the password dialogue,
+// attributes, time stamps and the CRC check. TUnZip::UnZip makes one run per call; nothing
+// above the component uses this header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/lfn_file_stream.h"
+
+namespace qel::archive {
+
+class TUnZip;
+
+// What a run may do to its component beyond the published properties, events and entries.
+class TExtractionAccess {
+ public:
+  // The open archive stream; LoadDisk replaces it.
+  virtual TLFNFileStream& ArchiveStream() = 0;
+  // The disk the archive stream stands on, counted from 0.
+  virtual std::int32_t CurrentDisk() const = 0;
+  // Marks the entry of the view as taking part in the run or not; the flags outlive the run.
+  virtual void SetSelected(std::int32_t index, bool selected) = 0;
+  // The component's one password: tried on every encrypted entry, kept between runs.
+  virtual const std::string& Password() const = 0;
+  virtual void SetPassword(const std::string& password) = 0;
+
+ protected:
+  ~TExtractionAccess() = default;
+};
+
+// Runs the extraction of the open archive; returns the number of selected entries less those
+// skipped or failed.
+std::int32_t RunExtraction(TUnZip& zip, TExtractionAccess& access);
+
+}  // namespace qel::archive

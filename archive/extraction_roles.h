@@ -1,0 +1,65 @@
+// The three roles the decompression frame asks of an extraction run, over the component: the
+// archive as compressed input, the entry's file as output, the events as progress.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "archive/codecs/frame_host.h"
+#include "archive/codecs/zip_cipher.h"
+#include "archive/extraction.h"
+#include "archive/lfn_file_stream.h"
+
+namespace qel::archive {
+
+// Reads the archive stream, goes on to the next disk of a multi-disk archive, and decrypts
+// with the cipher of the entry in hand.
+class TArchiveInput final : public codecs::TFrameInput {
+ public:
+  TArchiveInput(TUnZip& zip, TExtractionAccess& access, codecs::TZipCipher& cipher)
+      : FZip(zip), FAccess(access), FCipher(cipher) {}
+  std::size_t ReadArchive(std::uint8_t* buffer, std::size_t count) override;
+  // Raises EFatalUnzipError "Premature end of file reached" when no disk follows the current one.
+  void LoadNextDisk() override;
+  void DecryptChunk(std::uint8_t* buffer, std::size_t count) override { FCipher.DecryptBlock(buffer, count); }
+
+ private:
+  TUnZip& FZip;
+  TExtractionAccess& FAccess;
+  codecs::TZipCipher& FCipher;
+};
+
+// The file of the entry in hand. A write the disk refuses raises EWriteError naming the file.
+class TEntryOutput final : public codecs::TFrameOutput {
+ public:
+  // Creates (or truncates) the file; raises the stream's EFCreateError when it cannot.
+  void Open(const std::string& fileName);
+  void WriteOutput(const std::uint8_t* data, std::size_t count) override;
+  // Writes what the buffer still holds and closes the file; raises when the disk refuses.
+  void Close();
+  // Closes without caring what becomes of the bytes still buffered (the file is given up).
+  void Abandon() noexcept;
+
+ private:
+  [[noreturn]] void RaiseWriteError() const;
+
+  std::unique_ptr<TLFNFileStream> FFile;
+  std::string FFileName;
+};
+
+// The published progress events, and the window messages between chunks of input.
+class TRunProgress final : public codecs::TFrameProgress {
+ public:
+  explicit TRunProgress(TUnZip& zip) : FZip(zip) {}
+  void ProcessMessages() override;
+  void FilePercentDone(int percent) override;
+  bool TracksTotalProgress() const override;
+  void TotalPercentDone(int percent) override;
+  void ShowMessageBox(const std::string& text, const std::string& caption) override;
+
+ private:
+  TUnZip& FZip;
+};
+
+}  // namespace qel::archive
