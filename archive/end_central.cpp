@@ -24,7 +24,10 @@ void TEndCentral::Clear() {
   ZipCommentLength = 0;
   ZipComment.reset();
   ZipCommentPos = 0;
+  RecordPos = 0;
+  Zip64 = false;
   Modified = false;
+  FDirectoryEnd = 0;
 }
 
 bool TEndCentral::FindEndCentral(base::TStream& stream) {
@@ -57,10 +60,44 @@ bool TEndCentral::FindEndCentral(base::TStream& stream) {
     // follow it, so the comment position never lies before the record or the file's start.
     const std::int64_t following = window - i - EndCentralSize;
     if (ZipCommentLength > following) ZipCommentLength = static_cast<std::uint16_t>(following);
-    ZipCommentPos = static_cast<std::uint32_t>(size - ZipCommentLength);
+    ZipCommentPos = size - ZipCommentLength;
+    RecordPos = size - window + i;
+    FDirectoryEnd = RecordPos;
+    Zip64 = false;
+    ReadZip64(stream);
     return true;
   }
   return false;
+}
+
+// The locator, when it stands right before the end record, names the ZIP64 end record. A
+// self-extractor moves both: when the named offset holds no record, the one right before the
+// locator is taken.
+void TEndCentral::ReadZip64(base::TStream& stream) {
+  if (RecordPos < Zip64LocatorSize + Zip64EndSize) return;
+  std::uint8_t locator[Zip64LocatorSize] = {};
+  stream.Seek(RecordPos - Zip64LocatorSize, 0);
+  if (stream.Read(locator, Zip64LocatorSize) != Zip64LocatorSize ||
+      ReadLe32(locator + zip64_locator::Signature) != Zip64LocatorSignature) {
+    return;
+  }
+  const TZipSize named = ReadZipSize64(locator + zip64_locator::EndRecordOffset);
+  std::uint8_t record[Zip64EndSize] = {};
+  for (const TZipSize at : {named, RecordPos - Zip64LocatorSize - Zip64EndSize}) {
+    if (at < 0 || at > RecordPos - Zip64LocatorSize - Zip64EndSize) continue;
+    stream.Seek(at, 0);
+    if (stream.Read(record, Zip64EndSize) != Zip64EndSize || ReadLe32(record) != Zip64EndSignature) continue;
+    ThisDisk = static_cast<std::uint16_t>(std::min<std::uint32_t>(ReadLe32(record + zip64_end::ThisDisk), 0xFFFF));
+    CentralStartDisk =
+        static_cast<std::uint16_t>(std::min<std::uint32_t>(ReadLe32(record + zip64_end::CentralStartDisk), 0xFFFF));
+    EntriesThisDisk = ReadZipSize64(record + zip64_end::EntriesThisDisk);
+    TotalEntries = ReadZipSize64(record + zip64_end::TotalEntries);
+    CentralDirSize = ReadZipSize64(record + zip64_end::CentralDirSize);
+    CentralDirOffset = ReadZipSize64(record + zip64_end::CentralDirOffset);
+    FDirectoryEnd = at;
+    Zip64 = true;
+    return;
+  }
 }
 
 void TEndCentral::CopyFrom(const TEndCentral& source) {
@@ -78,6 +115,9 @@ void TEndCentral::CopyFrom(const TEndCentral& source) {
     ZipCommentLength = static_cast<std::uint16_t>(ZipComment->size());
   }
   ZipCommentPos = source.ZipCommentPos;
+  RecordPos = source.RecordPos;
+  Zip64 = source.Zip64;
+  FDirectoryEnd = source.FDirectoryEnd;
 }
 
 void TEndCentral::Assign(const base::TPersistent& source) {

@@ -1,6 +1,9 @@
 #include "archive/extraction.h"
 
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "archive/codecs/methods.h"
@@ -9,9 +12,13 @@
 #include "archive/extraction_roles.h"
 #include "archive/file_helpers.h"
 #include "archive/name_mask.h"
+#include "archive/output_file.h"
 #include "archive/output_path.h"
+#include "archive/stored_name.h"
 #include "archive/unzip.h"
+#include "base/exceptions.h"
 #include "base/text.h"
+#include "platform/code_pages.h"
 #include "platform/files.h"
 #include "platform/ui.h"
 
@@ -47,14 +54,17 @@ class TExtraction final {
   std::int64_t SelectEntries();
   void HandleEntry(std::int32_t index);
   void PositionAtData();
+  std::optional<TSplitName> UnicodeSpelling() const;
   bool PasswordFits(std::int32_t index);
-  bool MayWrite(std::int32_t index, std::string& outputName);
-  codecs::TCodecStatus Decode(const std::string& outputName);
-  void StampOutput(const std::string& outputName);
-  void CheckCrc(std::int32_t index, const std::string& outputName);
+  bool MayWrite(std::int32_t index, TOutputFile& output);
+  bool ClashesWithAnEarlierEntry(const TOutputFile& output);
+  bool CreateOutput(const TOutputFile& output);
+  codecs::TCodecStatus Decode(const TOutputFile& output);
+  void StampOutput(const TOutputFile& output);
+  void CheckCrc(std::int32_t index, const TOutputFile& output);
   // A wrong password shows late, as bad data: ask for another and go again, or skip.
   void RetryOrSkipPassword(std::int32_t index);
-  void DiscardOutput(const std::string& outputName);
+  void DiscardOutput(const TOutputFile& output);
   void SkipEntry(TSkipReason reason, std::int32_t index);
 
   TUnZip& FZip;
@@ -68,6 +78,12 @@ class TExtraction final {
   TZipHeaderInfo FWork;      // the working copy of the entry in hand
   std::int32_t FResult = 0;
   bool FRetry = false;
+  // The names this run has written, by their ANSI spelling in upper case.
+  struct TWrittenName {
+    std::string PlatformName;
+    bool Unicode = false;
+  };
+  std::map<std::string, TWrittenName> FWritten;
 };
 
 std::int32_t TExtraction::Run() {
@@ -135,16 +151,25 @@ void TExtraction::HandleEntry(std::int32_t index) {
   FWork.Assign(FZip.Entry(index));
   if (!FWork.FileName().empty()) PositionAtData();
 
-  const std::string path = EntryFolder(FDestination, FWork.Directory(), FZip.RootDir(), FZip.RecreateDirs());
-  if (!path.empty() && !platform::DirectoryExists(path)) CreateDirectories(path);
+  // A name that would leave the destination, cut the path short or open a device is no file
+  // of this archive's to write.
+  const std::optional<std::string> folder = EntryFolder(
+      FDestination, FWork.Directory(), RootLength(FWork.Directory(), FZip.RootDir()), FZip.RecreateDirs());
+  if (!folder || (!FWork.FileName().empty() && !IsAcceptableName(FWork.FileName()))) {
+    SkipEntry(TSkipReason::srBadName, index);
+    return;
+  }
+  const std::optional<TSplitName> unicode = UnicodeSpelling();
+  if (FWork.NameLossy && !FWork.Utf8Name.empty() && !unicode) {
+    SkipEntry(TSkipReason::srBadName, index);
+    return;
+  }
+  const std::string& path = *folder;
+  // A folder that cannot be made shows when its file cannot be created.
+  if (!path.empty() && !platform::DirectoryExists(path)) CreateFolder(path, unicode ? unicode->Directory : "");
   if (FWork.FileName().empty()) {
     bool skip = false;
     if (FZip.RecreateDirs() && FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, path, skip);
-    return;
-  }
-  // Names that mean a directory itself would write over it or above it.
-  if (FWork.FileName() == "." || FWork.FileName() == "..") {
-    --FResult;
     return;
   }
   // A method nobody here can decode is told as such, before a password is asked for data
@@ -158,24 +183,32 @@ void TExtraction::HandleEntry(std::int32_t index) {
     --FResult;
     return;
   }
-  std::string outputName = path + FWork.FileName();
+  TOutputFile output(path + FWork.FileName(), unicode ? unicode->Directory + unicode->FileName : std::string());
   if (FWork.Encrypted() && !PasswordFits(index)) {
     SkipEntry(TSkipReason::srBadPassword, index);
     return;
   }
-  if (!MayWrite(index, outputName)) {
+  if (!MayWrite(index, output)) {
     SkipEntry(TSkipReason::srNoOverwrite, index);
+    return;
+  }
+  if (ClashesWithAnEarlierEntry(output)) {
+    SkipEntry(TSkipReason::srNameClash, index);
     return;
   }
   FFrame.BeginEntry(FWork.CompressedSize, FWork.UncompressedSize, FWork.Encrypted());
   bool skip = false;
-  if (FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, outputName, skip);
+  if (FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, output.Name(), skip);
   // An entry left here costs nothing: the file is created only once the entry goes ahead.
   if (skip) return;
 
-  const codecs::TCodecStatus status = Decode(outputName);
+  if (!CreateOutput(output)) {
+    SkipEntry(TSkipReason::srCannotCreate, index);
+    return;
+  }
+  const codecs::TCodecStatus status = Decode(output);
   if (status != codecs::TCodecStatus::Ok) {
-    DiscardOutput(outputName);
+    DiscardOutput(output);
     if (FWork.Encrypted() && status == codecs::TCodecStatus::DamagedData) {
       RetryOrSkipPassword(index);
       if (!FRetry) --FResult;
@@ -184,8 +217,38 @@ void TExtraction::HandleEntry(std::int32_t index) {
     }
     return;
   }
-  StampOutput(outputName);
-  CheckCrc(index, outputName);
+  StampOutput(output);
+  CheckCrc(index, output);
+}
+
+// Where the entry's name is one the ANSI code page cannot spell: its folder (a full path) and
+// file name in UTF-8, placed and checked by the same rules as the ANSI name. Nothing when the
+// name needs no such spelling, or when its UTF-8 spelling breaks the rules.
+std::optional<TSplitName> TExtraction::UnicodeSpelling() const {
+  if (!FWork.NameLossy || FWork.Utf8Name.empty()) return std::nullopt;
+  TSplitName parts = SplitStoredName(FWork.Utf8Name);
+  // RootDir is ANSI text: it cuts as many components of the UTF-8 directory as it has.
+  const std::size_t rootComponents = RootLength(FWork.Directory(), FZip.RootDir()) == 0
+                                         ? 0
+                                         : static_cast<std::size_t>(std::count(FZip.RootDir().begin(),
+                                                                               FZip.RootDir().end(), '\\'));
+  const std::string base = platform::AnsiToUtf8(FDestination.empty() ? CurrentDirectory() : FDestination);
+  const std::optional<std::string> folder = EntryFolder(
+      base, parts.Directory, LeadingComponentsLength(parts.Directory, rootComponents), FZip.RecreateDirs());
+  if (!folder || (!parts.FileName.empty() && !IsAcceptableName(parts.FileName))) return std::nullopt;
+  parts.Directory = *folder;
+  return parts;
+}
+
+// Two entries whose names differ only in what the ANSI code page cannot spell would be
+// reported under one name: the later one is not written, so no name the run reports stands
+// for two files.
+bool TExtraction::ClashesWithAnEarlierEntry(const TOutputFile& output) {
+  const std::string key = base::UpperCase(output.Name());
+  const auto [earlier, added] = FWritten.try_emplace(key, TWrittenName{output.PlatformName(), output.IsUtf8()});
+  if (added) return false;
+  const bool spelledAlike = earlier->second.PlatformName == output.PlatformName();
+  return !spelledAlike && (earlier->second.Unicode || output.IsUtf8());
 }
 
 void TExtraction::PositionAtData() {
@@ -207,7 +270,7 @@ bool TExtraction::PasswordFits(std::int32_t index) {
   for (;;) {
     codecs::TEncryptionHeader header{};
     stream.Read(header.data(), static_cast<std::int32_t>(header.size()));
-    FWork.CompressedSize -= static_cast<std::int32_t>(header.size());
+    FWork.CompressedSize -= static_cast<TZipSize>(header.size());
     if (FCipher.DecryptHeader(FAccess.Password(), header) == expected) return true;
     if (!FZip.OnBadPassword) return false;
     std::string newPassword = FAccess.Password();
@@ -215,16 +278,19 @@ bool TExtraction::PasswordFits(std::int32_t index) {
     if (newPassword == FAccess.Password()) return false;
     FAccess.SetPassword(newPassword);
     stream.Seek(-static_cast<std::int64_t>(header.size()), 1);
-    FWork.CompressedSize += static_cast<std::int32_t>(header.size());
+    FWork.CompressedSize += static_cast<TZipSize>(header.size());
   }
 }
 
-bool TExtraction::MayWrite(std::int32_t index, std::string& outputName) {
-  if (FZip.OverwriteMode() == TUZOverwriteMode::Always || !platform::FileExists(outputName)) return true;
+bool TExtraction::MayWrite(std::int32_t index, TOutputFile& output) {
+  if (FZip.OverwriteMode() == TUZOverwriteMode::Always || !output.IsFile()) return true;
   if (FZip.OverwriteMode() == TUZOverwriteMode::Never) return false;
   bool overwrite = false;
   if (FZip.OnPromptForOverwrite) {
+    std::string outputName = output.Name();
     FZip.OnPromptForOverwrite(FZip, overwrite, index, outputName);
+    // A name the handler chose is the program's own text.
+    if (outputName != output.Name()) output = TOutputFile(outputName, std::string());
   } else {
     overwrite = platform::ShowMessageBox("Replace existing file " + FWork.FileName() + "?", "File Exists Alert",
                                          platform::mbYesNo | platform::mbIconQuestion) == platform::idYes;
@@ -232,35 +298,49 @@ bool TExtraction::MayWrite(std::int32_t index, std::string& outputName) {
   return overwrite;
 }
 
+// Creates the entry's file, replacing a read-only one the overwrite rules let go: an earlier
+// extraction of the same archive leaves such files. False when the system refuses the file.
+bool TExtraction::CreateOutput(const TOutputFile& output) {
+  const std::uint32_t attributes = output.Attributes();
+  if (output.IsFile() && (attributes & platform::faReadOnly) != 0) {
+    output.SetAttributes(attributes & ~platform::faReadOnly);
+  }
+  try {
+    FOutput.Open(output);
+  } catch (const base::EFCreateError&) {
+    return false;
+  }
+  return true;
+}
+
 // Runs the entry's method into its file. The file is closed on every path; when the method
 // raises, it is given up and deleted, so no partial file looks like a finished one.
-codecs::TCodecStatus TExtraction::Decode(const std::string& outputName) {
-  FOutput.Open(outputName);
+codecs::TCodecStatus TExtraction::Decode(const TOutputFile& output) {
   try {
     const codecs::TCodecStatus status = codecs::DecodeEntry(FFrame, FWork.CompressionMethod, FWork.Flags);
     FOutput.Close();
     return status;
   } catch (...) {
-    DiscardOutput(outputName);
+    DiscardOutput(output);
     throw;
   }
 }
 
 // The time stamp comes first: a read-only attribute would keep the file from being opened
 // for writing its time.
-void TExtraction::StampOutput(const std::string& outputName) {
-  const platform::FileHandle handle = platform::FileOpen(outputName, platform::fmOpenWrite);
+void TExtraction::StampOutput(const TOutputFile& output) {
+  const platform::FileHandle handle = output.Open(platform::fmOpenWrite);
   if (handle != platform::InvalidFileHandle) {
     platform::FileSetDate(handle, FWork.FileDate);
     platform::FileClose(handle);
   }
-  if (FZip.RetainAttributes()) platform::FileSetAttr(outputName, FWork.ExternalAttributes);
+  if (FZip.RetainAttributes()) output.SetAttributes(FWork.ExternalAttributes);
 }
 
-void TExtraction::CheckCrc(std::int32_t index, const std::string& outputName) {
+void TExtraction::CheckCrc(std::int32_t index, const TOutputFile& output) {
   const std::uint32_t crc = ~FFrame.RunningCRC();
   if (crc == FWork.Crc32) {
-    if (FZip.OnEndUnZip) FZip.OnEndUnZip(FZip, index, outputName);
+    if (FZip.OnEndUnZip) FZip.OnEndUnZip(FZip, index, output.Name());
     return;
   }
   if (FWork.Encrypted()) {
@@ -268,7 +348,7 @@ void TExtraction::CheckCrc(std::int32_t index, const std::string& outputName) {
   } else if (FZip.OnBadCRC) {
     FZip.OnBadCRC(FZip, static_cast<std::int32_t>(crc), static_cast<std::int32_t>(FWork.Crc32), index);
   }
-  DiscardOutput(outputName);
+  DiscardOutput(output);
   if (!FRetry) --FResult;
 }
 
@@ -284,11 +364,11 @@ void TExtraction::RetryOrSkipPassword(std::int32_t index) {
   if (!FRetry && FZip.OnSkippingFile) FZip.OnSkippingFile(FZip, TSkipReason::srBadPassword, index);
 }
 
-void TExtraction::DiscardOutput(const std::string& outputName) {
+void TExtraction::DiscardOutput(const TOutputFile& output) {
   FOutput.Abandon();
   // A read-only attribute given a moment ago must not keep the damaged file on disk.
-  platform::FileSetAttr(outputName, platform::faArchive);
-  platform::DeleteFile(outputName);
+  output.SetAttributes(platform::faArchive);
+  output.Delete();
 }
 
 void TExtraction::SkipEntry(TSkipReason reason, std::int32_t index) {

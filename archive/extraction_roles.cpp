@@ -22,9 +22,9 @@ void TArchiveInput::LoadNextDisk() {
   FZip.LoadDisk(FAccess.CurrentDisk() + 2);
 }
 
-void TEntryOutput::Open(const std::string& fileName) {
-  FFileName = fileName;
-  FFile = std::make_unique<TLFNFileStream>(fileName, base::fmCreate);
+void TEntryOutput::Open(const TOutputFile& file) {
+  FFileName = file.Name();
+  FFile = std::make_unique<TLFNFileStream>(file.PlatformName(), base::fmCreate, file.Encoding());
 }
 
 void TEntryOutput::WriteOutput(const std::uint8_t* data, std::size_t count) {

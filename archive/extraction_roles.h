@@ -10,6 +10,7 @@
 #include "archive/codecs/zip_cipher.h"
 #include "archive/extraction.h"
 #include "archive/lfn_file_stream.h"
+#include "archive/output_file.h"
 
 namespace qel::archive {
 
@@ -34,7 +35,7 @@ class TArchiveInput final : public codecs::TFrameInput {
 class TEntryOutput final : public codecs::TFrameOutput {
  public:
   // Creates (or truncates) the file; raises the stream's EFCreateError when it cannot.
-  void Open(const std::string& fileName);
+  void Open(const TOutputFile& file);
   void WriteOutput(const std::uint8_t* data, std::size_t count) override;
   // Writes what the buffer still holds and closes the file; raises when the disk refuses.
   void Close();

@@ -98,7 +98,7 @@ base::TObject* TObjectList::Get(std::int32_t index) const {
 
 void TObjectList::SetCapacity(std::int32_t newCapacity) {
   if (newCapacity == FCapacity) return;
-  if (newCapacity < FCount || newCapacity > MaxCapacity) Error(newCapacity);
+  if (newCapacity < FCount || newCapacity > MaxItems()) Error(newCapacity);
   if (newCapacity == 0) {
     std::vector<base::TObject*>().swap(FItems);
   } else {
@@ -110,7 +110,7 @@ void TObjectList::SetCapacity(std::int32_t newCapacity) {
 }
 
 void TObjectList::SetCount(std::int32_t newCount) {
-  if (newCount < 0 || newCount > MaxCapacity) Error(newCount);
+  if (newCount < 0 || newCount > MaxItems()) Error(newCount);
   if (newCount > FCapacity) SetCapacity(newCount);
   for (std::int32_t i = FCount; i < newCount; ++i) FItems[static_cast<std::size_t>(i)] = nullptr;
   // Shrinking only forgets references; the objects are freed by FreeAll, not here.

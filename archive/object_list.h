@@ -60,6 +60,10 @@ class TObjectList : public base::TPersistent {
   static constexpr const char* ObjectContainerName = "ObjectContainer";
   bool StoresObjectContainer() const { return FCount > 0; }
 
+ protected:
+  // The largest capacity of this list: MaxCapacity, unless a kind of list needs more.
+  virtual std::int32_t MaxItems() const { return MaxCapacity; }
+
  private:
   std::vector<base::TObject*> FItems;  // Capacity slots; those from Count on are empty
   std::int32_t FCount = 0;

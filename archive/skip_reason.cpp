@@ -9,6 +9,9 @@ const char* SkipReasonText(TSkipReason reason) noexcept {
     case TSkipReason::srDamagedData: return "compressed data damaged";
     case TSkipReason::srUnsupportedMethod: return "unsupported compression method";
     case TSkipReason::srOutOfMemory: return "out of memory";
+    case TSkipReason::srBadName: return "name not allowed";
+    case TSkipReason::srCannotCreate: return "cannot create file";
+    case TSkipReason::srNameClash: return "name clashes with another entry";
   }
   return "skipped";
 }

@@ -34,13 +34,8 @@ std::int64_t Rate(const TZipHeaderInfo& entry) {
   return std::min<std::int64_t>(base::RoundHalfEven(percent), 100);
 }
 
-// +1 when the key's value is larger (it goes first), -1 otherwise, never 0. The difference
-// wraps as a 32-bit number does.
-int LargerFirst(std::int32_t itemValue, std::int32_t keyValue) {
-  const auto difference =
-      static_cast<std::int32_t>(static_cast<std::uint32_t>(keyValue) - static_cast<std::uint32_t>(itemValue));
-  return difference > 0 ? 1 : -1;
-}
+// +1 when the key's value is larger (it goes first), -1 otherwise, never 0.
+int LargerFirst(TZipSize itemValue, TZipSize keyValue) { return keyValue > itemValue ? 1 : -1; }
 
 }  // namespace
 
@@ -64,9 +59,7 @@ int TSortedZip::Compare(const base::TObject* item, const base::TObject* key) con
       return static_cast<int>(Rate(b) - Rate(a));
     case TZipSortMode::ByNone: {
       if (a.DiskNumberStart != b.DiskNumberStart) return a.DiskNumberStart - b.DiskNumberStart;
-      const auto offsetA = static_cast<std::int32_t>(a.LocalHeaderOffset);
-      const auto offsetB = static_cast<std::int32_t>(b.LocalHeaderOffset);
-      return offsetA < offsetB ? -1 : (offsetA > offsetB ? 1 : 0);
+      return a.LocalHeaderOffset < b.LocalHeaderOffset ? -1 : (a.LocalHeaderOffset > b.LocalHeaderOffset ? 1 : 0);
     }
   }
   return -1;

@@ -34,6 +34,13 @@ class TSortedZip final : public TSortedObjectList {
 
   // The entry at index (EListError when out of range); nullptr for an object of another class.
   TZipHeaderInfo* Entry(std::int32_t index) const;
+
+  // An archive may hold far more entries than the 65534 of a plain list: ZIP64 counts them in
+  // 64 bits. A list of entries holds as many as an index reaches, bounded by the memory.
+  static constexpr std::int32_t MaxEntries = 0x7FFFFFF0;
+
+ protected:
+  std::int32_t MaxItems() const override { return MaxEntries; }
 };
 
 }  // namespace qel::archive

@@ -15,6 +15,14 @@ std::string ConvertStoredName(std::string_view storedName) {
   return name;
 }
 
+TDecodedName ConvertUtf8StoredName(std::string_view storedName) {
+  TDecodedName name;
+  name.Utf8 = std::string(storedName);
+  std::replace(name.Utf8.begin(), name.Utf8.end(), '/', '\\');
+  name.Ansi = platform::Utf8ToAnsi(name.Utf8, ReplacementCharacter, name.Lossy);
+  return name;
+}
+
 TSplitName SplitStoredName(std::string_view convertedName) {
   const auto separator = convertedName.find_last_of("\\:");
   if (separator == std::string_view::npos) return {std::string(), std::string(convertedName)};

@@ -11,6 +11,20 @@ namespace qel::archive {
 // one byte for one byte, so the length never changes.
 std::string ConvertStoredName(std::string_view storedName);
 
+// A name stored in UTF-8 (flag bit 11, or an Info-ZIP Unicode path), converted to the program's
+// form: "\" separators and ANSI text in which a character the ANSI code page lacks (or a byte
+// that is no UTF-8) becomes ReplacementCharacter. Utf8 keeps the name itself, with "\"
+// separators, for the file systems that can spell it; Lossy tells whether anything was
+// replaced. The replacement is no character Windows refuses, so such a name can still be
+// extracted; two names that differ only there are told apart by the extraction.
+inline constexpr char ReplacementCharacter = '_';
+struct TDecodedName {
+  std::string Ansi;
+  std::string Utf8;
+  bool Lossy = false;
+};
+TDecodedName ConvertUtf8StoredName(std::string_view storedName);
+
 // A converted name split at its last "\" or ":". The directory keeps that separator and is
 // empty when there is none; a directory that ends in ":" ("c:x") gets a closing "\" as
 // well, so every non-empty directory ends in "\".

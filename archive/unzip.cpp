@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "archive/data_descriptor.h"
 #include "archive/file_helpers.h"
 #include "base/exceptions.h"
 #include "base/format.h"
@@ -134,55 +135,101 @@ void TUnZip::ReadZip() {
   FArchiveDate = ArchiveFileDate();
   FArchiveSize = FZipStream->Size();
   ReleaseLists();
-  bool scan = false;  // no usable central directory: rebuild the entries from the local headers
-  if (FEndCentral.FindEndCentral(*FZipStream)) {
-    FCurrentDisk = FEndCentral.ThisDisk;
-    if (FEndCentral.ThisDisk == 0) {
-      SetMultiMode(TMultiMode::mmNone);
-    } else {
-      // A full name: extraction makes the destination current before it needs other disks.
-      if (!IsSplitPartName(FZipName)) FLastDiskName = platform::ExpandFileName(FZipName);
-      const std::string root = base::UpperCase(LeftPart(FZipName, 3));
-      const bool removable = root.size() == 3 && root[1] == ':' &&
-                             platform::GetDriveType(root) == platform::TDriveType::dtRemovable;
-      SetMultiMode(removable ? TMultiMode::mmSpan : TMultiMode::mmBlocks);
-    }
-    if (FEndCentral.CentralStartDisk != FCurrentDisk) LoadDisk(FEndCentral.CentralStartDisk + 1);
-    FZipStream->Seek(FEndCentral.CentralDirOffset, 0);
-    std::uint8_t signature[4] = {};
-    if (FZipStream->Read(signature, 4) == 4 && ReadLe32(signature) == CentralHeaderSignature) {
-      FZipStream->Seek(-4, 1);
-      FFiles = std::make_unique<TSortedZip>(TDuplicateMode::dmError);
-    } else {
-      scan = true;
-    }
+  FScanned = false;
+  FDirectoryPrefix = 0;
+  if (!FEndCentral.FindEndCentral(*FZipStream)) {
+    TreatAsIncomplete("Incomplete Zip File");
+    ScanAndMerge();
+    return;
+  }
+  FCurrentDisk = FEndCentral.ThisDisk;
+  if (FEndCentral.ThisDisk == 0) {
+    SetMultiMode(TMultiMode::mmNone);
   } else {
-    if (OnInCompleteZip) OnInCompleteZip(*this, FIncompleteZipMode);
-    if (FIncompleteZipMode == TIncompleteZipMode::izAssumeMulti) throw EIncompleteZip("Incomplete Zip File");
-    scan = true;
+    // A full name: extraction makes the destination current before it needs other disks.
+    if (!IsSplitPartName(FZipName)) FLastDiskName = platform::ExpandFileName(FZipName);
+    const std::string root = base::UpperCase(LeftPart(FZipName, 3));
+    const bool removable = root.size() == 3 && root[1] == ':' &&
+                           platform::GetDriveType(root) == platform::TDriveType::dtRemovable;
+    SetMultiMode(removable ? TMultiMode::mmSpan : TMultiMode::mmBlocks);
   }
-  if (scan) {
-    platform::SetScreenCursor(platform::TCursorKind::crHourGlass);
-    const bool found = ScanLocalHeaders();
-    platform::SetScreenCursor(platform::TCursorKind::crDefault);
-    if (!found) {
-      Sort(FSortMode);
-      return;
-    }
+  if (FEndCentral.CentralStartDisk != FCurrentDisk) LoadDisk(FEndCentral.CentralStartDisk + 1);
+  if (!FindDirectory()) {
+    // No directory where the end record says: the local headers are all there is.
+    ScanAndMerge();
+    return;
   }
+  FFiles = std::make_unique<TSortedZip>(TDuplicateMode::dmError);
+  const TZipSize read = ReadDirectory(false);
+  if (read < FEndCentral.TotalEntries) {
+    ReleaseLists();  // no half directory is left behind when this raises
+    TreatAsIncomplete(base::Format("Incomplete Zip File: its central directory ends after %d of %d entries",
+                                   {static_cast<long long>(read), static_cast<long long>(FEndCentral.TotalEntries)}));
+    ScanAndMerge();
+    return;
+  }
+  if (FEndCentral.ThisDisk != 0 && FEndCentral.HasComment()) {
+    if (FCurrentDisk != FEndCentral.ThisDisk) LoadDisk(FEndCentral.ThisDisk + 1);
+    FZipStream->Seek(FEndCentral.ZipCommentPos, 0);
+    FEndCentral.ZipComment = ReadCommentHere(FEndCentral.ZipCommentLength);
+  }
+  FCurrentDisk = FEndCentral.ThisDisk;
+  Sort(FSortMode);
+}
 
-  const bool spansDisks = !FScanned && MultiMode() != TMultiMode::mmNone;
+// An archive whose directory cannot be read whole: the handler of OnInCompleteZip may say how
+// to take it; assumed to be one disk of several, it is an error, assumed damaged, its entries
+// are rebuilt from the local headers.
+void TUnZip::TreatAsIncomplete(const std::string& message) {
+  if (OnInCompleteZip) OnInCompleteZip(*this, FIncompleteZipMode);
+  if (FIncompleteZipMode == TIncompleteZipMode::izAssumeMulti) throw EIncompleteZip(message);
+}
+
+// Places the stream on the first central header. A self-extractor puts its program in front of
+// the archive without changing the offsets inside: the bytes between where the directory ends
+// and where its size and offset say it should end are that program, and every offset moves by
+// as much.
+bool TUnZip::FindDirectory() {
+  const auto startsDirectory = [this](TZipSize at) {
+    std::uint8_t signature[4] = {};
+    if (at < 0) return false;
+    FZipStream->Seek(at, 0);
+    return FZipStream->Read(signature, 4) == 4 && ReadLe32(signature) == CentralHeaderSignature;
+  };
+  if (startsDirectory(FEndCentral.CentralDirOffset)) {
+    FZipStream->Seek(FEndCentral.CentralDirOffset, 0);
+    return true;
+  }
+  const TZipSize prefix = FEndCentral.DirectoryEnd() - FEndCentral.CentralDirSize - FEndCentral.CentralDirOffset;
+  if (FEndCentral.ThisDisk != 0 || prefix <= 0 || !startsDirectory(FEndCentral.CentralDirOffset + prefix)) return false;
+  FDirectoryPrefix = prefix;
+  FZipStream->Seek(FEndCentral.CentralDirOffset + prefix, 0);
+  return true;
+}
+
+// Reads central headers from the stream's position: as many as the end record counts, and on
+// a single disk also those that follow up to the directory's end (a writer that counted more
+// than 65535 entries in 16 bits). merge: the entries came from the local headers; the
+// directory's view of each replaces the scanned one at the same offset. Returns the number of
+// headers read.
+TZipSize TUnZip::ReadDirectory(bool merge) {
+  const bool spansDisks = !merge && MultiMode() != TMultiMode::mmNone;
   TNextDiskFunc nextDisk;
   if (spansDisks) nextDisk = [this]() -> base::TStream* { return &LoadDisk(FCurrentDisk + 2); };
-  for (std::int32_t i = 0; i < FEndCentral.TotalEntries; ++i) {
+  const TZipSize directoryEnd = FDirectoryPrefix + FEndCentral.CentralDirOffset + FEndCentral.CentralDirSize;
+  TZipSize read = 0;
+  for (;;) {
+    const bool counted = read < FEndCentral.TotalEntries;
+    if (!counted && (spansDisks || FZipStream->Position() >= directoryEnd)) break;
     auto header = std::make_unique<TZipHeaderInfo>();
     if (!header->ReadCentral(*FZipStream, nextDisk)) break;
-    if (FScanned) {
-      // Merge what only the directory knows into the entry the scan found at that offset.
+    ++read;
+    header->LocalHeaderOffset += FDirectoryPrefix;
+    if (merge) {
       std::int32_t index = 0;
       if (FFiles->Find(header.get(), index)) {
         TZipHeaderInfo& entry = *FFiles->Entry(index);
-        const std::uint32_t scannedOffset = entry.LocalHeaderOffset;
+        const TZipSize scannedOffset = entry.LocalHeaderOffset;
         entry.Assign(*header);
         entry.LocalHeaderOffset = scannedOffset;
       }
@@ -193,11 +240,15 @@ void TUnZip::ReadZip() {
     header.release();
     if (FEndCentral.ThisDisk != 0 && entry.HasComment()) LoadEntryCommentHere(entry);
   }
-  if (FEndCentral.ThisDisk != 0 && FEndCentral.HasComment()) {
-    if (FCurrentDisk != FEndCentral.ThisDisk) LoadDisk(FEndCentral.ThisDisk + 1);
-    FZipStream->Seek(FEndCentral.ZipCommentPos, 0);
-    FEndCentral.ZipComment = ReadCommentHere(FEndCentral.ZipCommentLength);
-  }
+  return read;
+}
+
+// Rebuilds the entries from the local headers, then takes what the directory still knows.
+void TUnZip::ScanAndMerge() {
+  platform::SetScreenCursor(platform::TCursorKind::crHourGlass);
+  const bool found = ScanLocalHeaders();
+  platform::SetScreenCursor(platform::TCursorKind::crDefault);
+  if (found) ReadDirectory(true);
   FCurrentDisk = FEndCentral.ThisDisk;
   Sort(FSortMode);
 }
@@ -223,23 +274,45 @@ bool TUnZip::ScanLocalHeaders() {
 
   stream.Seek(-4, 1);
   FFiles = std::make_unique<TSortedZip>(TDuplicateMode::dmError);
+  const std::function<void()> breathe = [this] {
+    if (FDoProcessMessages) platform::ProcessMessages();
+  };
   for (;;) {
     auto header = std::make_unique<TZipHeaderInfo>();
     if (!header->ReadLocal(stream)) break;
-    const std::int64_t headerStart = header->LocalHeaderOffset;
-    std::int64_t skip = static_cast<std::int64_t>(header->CompressedSize) + header->ExtraFieldLength;
-    if (header->HasDataDescriptor()) skip += DataDescriptorSize;
+    const TZipSize headerStart = header->LocalHeaderOffset;
+    std::string extra(header->ExtraFieldLength, '\0');
+    if (stream.Read(extra.data(), header->ExtraFieldLength) != header->ExtraFieldLength) break;
+    const bool zip64 = header->CompressedSize == Zip64Marker32 || header->UncompressedSize == Zip64Marker32;
+    header->ApplyExtraField(reinterpret_cast<const std::uint8_t*>(extra.data()), extra.size());
+    const TZipSize dataStart = stream.Position();
+    TZipSize next = dataStart + header->CompressedSize;
+    if (header->HasDataDescriptor()) {
+      // A streaming writer knew neither sizes nor CRC when it wrote the header: they follow the
+      // data, whose end has to be found. Where the header has them, the descriptor is stepped over.
+      const std::optional<TDataDescriptor> descriptor =
+          header->CompressedSize == 0 ? FindDataDescriptor(stream, dataStart, breathe)
+                                      : ReadDataDescriptorAt(stream, next, zip64);
+      if (descriptor && header->CompressedSize == 0) {
+        header->Crc32 = descriptor->Crc32;
+        header->CompressedSize = descriptor->CompressedSize;
+        header->UncompressedSize = descriptor->UncompressedSize;
+      }
+      if (descriptor) next = descriptor->End;
+    }
     FFiles->Add(header.get());
     header.release();
     // A damaged size that would lead back to this header or before it ends the scan instead of
     // finding the same headers again.
-    if (stream.Position() + skip <= headerStart) break;
-    stream.Seek(skip, 1);
+    if (next <= headerStart) break;
+    stream.Seek(next, 0);
   }
   FEndCentral.ThisDisk = 0;
   FCurrentDisk = 0;
-  FEndCentral.CentralDirOffset = static_cast<std::uint32_t>(stream.Position());
-  FEndCentral.TotalEntries = static_cast<std::uint16_t>(FFiles->Count());
+  // The directory, if any survives, follows the last entry; its size is unknown.
+  FEndCentral.CentralDirOffset = stream.Position() - FDirectoryPrefix;
+  FEndCentral.CentralDirSize = 0;
+  FEndCentral.TotalEntries = FFiles->Count();
   return true;
 }
 

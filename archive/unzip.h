@@ -123,6 +123,10 @@ class TUnZip : public base::TObject, private TExtractionAccess {
   void ReadZip();
   // Rebuilds the entries from the local headers; false when none was found.
   bool ScanLocalHeaders();
+  void TreatAsIncomplete(const std::string& message);
+  bool FindDirectory();
+  TZipSize ReadDirectory(bool merge);
+  void ScanAndMerge();
   // The archive file's last-write time as the component compares it.
   base::TDateTime ArchiveFileDate() const;
   TZipHeaderInfo& ViewEntry(std::int32_t index) const;
@@ -156,6 +160,7 @@ class TUnZip : public base::TObject, private TExtractionAccess {
   base::TDateTime FArchiveDate = 0;
   std::int64_t FArchiveSize = -1;  // with the date, tells a replaced archive file
   bool FScanned = false;
+  TZipSize FDirectoryPrefix = 0;  // bytes of a self-extractor in front of the archive
   std::int32_t FCurrentDisk = 0;
   TMultiMode FMultiMode = TMultiMode::mmNone;
   bool FCheckDiskLabels = true;

@@ -21,6 +21,9 @@ enum class TSkipReason : int {
   srDamagedData = 2,         // the compressed stream breaks its method's rules
   srUnsupportedMethod = 3,   // a compression method the component does not implement
   srOutOfMemory = 4,         // a decoding table could not be allocated
+  srBadName = 5,             // a name no file may have here: control or refused characters, a device
+  srCannotCreate = 6,        // the output file could not be created (a folder in the way, no rights)
+  srNameClash = 7,           // a name the system cannot spell would land on another entry's file
 };
 // The reason in a few words for a user ("compressed data damaged").
 const char* SkipReasonText(TSkipReason reason) noexcept;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "archive/codecs/crc32.h"
 #include "archive/stored_name.h"
 
 namespace qel::archive {
@@ -28,15 +29,19 @@ bool BeginsWithSignature(const std::uint8_t* bytes, std::int32_t n, std::uint32_
   return n > 0;
 }
 
-// The stored name that follows a header, converted; nothing when it is cut short.
+// The bytes of the stored name that follows a header; nothing when it is cut short.
 std::optional<std::string> ReadName(base::TStream& stream, std::uint16_t length) {
   std::string name(length, '\0');
   if (length != 0 &&
       ReadUpTo(stream, reinterpret_cast<std::uint8_t*>(name.data()), length) != length) {
     return std::nullopt;
   }
-  return ConvertStoredName(name);
+  return name;
 }
+
+// The Unicode path field: a version byte (1), the CRC-32 of the stored name, the name.
+constexpr std::size_t UnicodePathHeader = 5;
+constexpr std::uint8_t UnicodePathVersion = 1;
 
 }  // namespace
 
@@ -58,6 +63,9 @@ void TZipHeaderInfo::Clear() {
   LocalHeaderOffset = 0;
   CentralHeaderOffset = 0;
   Selected = false;
+  Utf8Name.clear();
+  NameLossy = false;
+  FStoredName.clear();
   FFileName.clear();
   FDirectory.clear();
   FFileComment.reset();
@@ -91,6 +99,64 @@ void TZipHeaderInfo::SetName(std::string_view name) {
   SetFileName(parts.FileName);
 }
 
+// The stored bytes decide the name: UTF-8 when flag bit 11 says so, else the OEM code page.
+void TZipHeaderInfo::SetStoredName(const std::string& storedName) {
+  FStoredName = storedName;
+  Utf8Name.clear();
+  NameLossy = false;
+  if ((Flags & FlagUtf8Name) == 0) {
+    SetName(ConvertStoredName(storedName));
+    return;
+  }
+  TDecodedName name = ConvertUtf8StoredName(storedName);
+  SetName(name.Ansi);
+  Utf8Name = std::move(name.Utf8);
+  NameLossy = name.Lossy;
+}
+
+void TZipHeaderInfo::ApplyExtraField(const std::uint8_t* extra, std::size_t length) {
+  std::size_t at = 0;
+  while (at + 4 <= length) {
+    const std::uint16_t tag = ReadLe16(extra + at);
+    const std::size_t size = std::min<std::size_t>(ReadLe16(extra + at + 2), length - at - 4);
+    const std::uint8_t* data = extra + at + 4;
+    if (tag == Zip64ExtraTag) TakeZip64Field(data, size);
+    if (tag == UnicodePathExtraTag) TakeUnicodePath(data, size);
+    at += 4 + size;
+  }
+}
+
+// The 64-bit values stand in the order of the fields they replace, each only when its field
+// holds the marker.
+void TZipHeaderInfo::TakeZip64Field(const std::uint8_t* data, std::size_t length) {
+  std::size_t at = 0;
+  const auto take = [&](TZipSize& field) {
+    if (field != Zip64Marker32 || at + 8 > length) return;
+    field = ReadZipSize64(data + at);
+    at += 8;
+  };
+  take(UncompressedSize);
+  take(CompressedSize);
+  take(LocalHeaderOffset);
+  if (DiskNumberStart == Zip64Marker16 && at + 4 <= length) {
+    DiskNumberStart = static_cast<std::uint16_t>(std::min<std::uint32_t>(ReadLe32(data + at), 0xFFFF));
+  }
+}
+
+// Valid only while it belongs to the stored name: a tool that renamed the entry without
+// knowing the field left its CRC behind.
+void TZipHeaderInfo::TakeUnicodePath(const std::uint8_t* data, std::size_t length) {
+  if (length < UnicodePathHeader || data[0] != UnicodePathVersion) return;
+  const std::uint32_t crc = ~codecs::UpdateCRC(codecs::CrcInitial, reinterpret_cast<const std::uint8_t*>(FStoredName.data()),
+                                              FStoredName.size());
+  if (crc != ReadLe32(data + 1)) return;
+  const std::string_view path(reinterpret_cast<const char*>(data + UnicodePathHeader), length - UnicodePathHeader);
+  TDecodedName name = ConvertUtf8StoredName(path);
+  SetName(name.Ansi);
+  Utf8Name = std::move(name.Utf8);
+  NameLossy = name.Lossy;
+}
+
 void TZipHeaderInfo::SetFromCentral(const TCentralHeaderBytes& header, std::string_view name) {
   const std::uint8_t* h = header.data();
   VersionMadeBy = ReadLe16(h + central_header::VersionMadeBy);
@@ -99,8 +165,8 @@ void TZipHeaderInfo::SetFromCentral(const TCentralHeaderBytes& header, std::stri
   CompressionMethod = ReadLe16(h + central_header::CompressionMethod);
   FileDate = ReadDosDateTime(h + central_header::FileTime);
   Crc32 = ReadLe32(h + central_header::Crc32);
-  CompressedSize = static_cast<std::int32_t>(ReadLe32(h + central_header::CompressedSize));
-  UncompressedSize = static_cast<std::int32_t>(ReadLe32(h + central_header::UncompressedSize));
+  CompressedSize = ReadLe32(h + central_header::CompressedSize);
+  UncompressedSize = ReadLe32(h + central_header::UncompressedSize);
   FileNameLength = ReadLe16(h + central_header::FileNameLength);
   ExtraFieldLength = ReadLe16(h + central_header::ExtraFieldLength);
   FileCommentLength = ReadLe16(h + central_header::FileCommentLength);
@@ -122,8 +188,8 @@ void TZipHeaderInfo::SetFromLocal(const TLocalHeaderBytes& header, std::string_v
   CompressionMethod = ReadLe16(h + local_header::CompressionMethod);
   FileDate = ReadDosDateTime(h + local_header::FileTime);
   Crc32 = ReadLe32(h + local_header::Crc32);
-  CompressedSize = static_cast<std::int32_t>(ReadLe32(h + local_header::CompressedSize));
-  UncompressedSize = static_cast<std::int32_t>(ReadLe32(h + local_header::UncompressedSize));
+  CompressedSize = ReadLe32(h + local_header::CompressedSize);
+  UncompressedSize = ReadLe32(h + local_header::UncompressedSize);
   FileNameLength = ReadLe16(h + local_header::FileNameLength);
   ExtraFieldLength = ReadLe16(h + local_header::ExtraFieldLength);
   FileCommentLength = 0;
@@ -158,12 +224,14 @@ bool TZipHeaderInfo::ReadCentral(base::TStream& stream, const TNextDiskFunc& nex
   if (n == CentralHeaderSize && ReadLe32(header.data()) == CentralHeaderSignature) {
     const std::optional<std::string> name =
         ReadName(*source, ReadLe16(header.data() + central_header::FileNameLength));
-    if (name) {
-      const std::int64_t skipped = static_cast<std::int64_t>(ReadLe16(header.data() + central_header::ExtraFieldLength)) +
-                                   ReadLe16(header.data() + central_header::FileCommentLength);
-      source->Seek(skipped, 1);
-      SetFromCentral(header, *name);
-      CentralHeaderOffset = static_cast<std::uint32_t>(headerOffset);
+    const std::uint16_t extraLength = ReadLe16(header.data() + central_header::ExtraFieldLength);
+    std::string extra(extraLength, '\0');
+    if (name && ReadUpTo(*source, reinterpret_cast<std::uint8_t*>(extra.data()), extraLength) == extraLength) {
+      source->Seek(ReadLe16(header.data() + central_header::FileCommentLength), 1);
+      SetFromCentral(header, {});
+      SetStoredName(*name);
+      ApplyExtraField(reinterpret_cast<const std::uint8_t*>(extra.data()), extra.size());
+      CentralHeaderOffset = headerOffset;
       return true;
     }
   }
@@ -179,8 +247,9 @@ bool TZipHeaderInfo::ReadLocal(base::TStream& stream) {
     const std::optional<std::string> name =
         ReadName(stream, ReadLe16(header.data() + local_header::FileNameLength));
     if (name) {
-      SetFromLocal(header, *name);
-      LocalHeaderOffset = static_cast<std::uint32_t>(start);
+      SetFromLocal(header, {});
+      SetStoredName(*name);
+      LocalHeaderOffset = start;
       return true;
     }
   }
@@ -206,6 +275,9 @@ void TZipHeaderInfo::CopyFrom(const TZipHeaderInfo& source) {
   ExternalAttributes = source.ExternalAttributes;
   LocalHeaderOffset = source.LocalHeaderOffset;
   CentralHeaderOffset = source.CentralHeaderOffset;
+  Utf8Name = source.Utf8Name;
+  NameLossy = source.NameLossy;
+  FStoredName = source.FStoredName;
   SetFileName(source.FFileName);
   SetDirectory(source.FDirectory);
   // An unloaded comment of the source must not wipe a text the target already holds: the

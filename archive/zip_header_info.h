@@ -31,17 +31,22 @@ class TZipHeaderInfo final : public base::TPersistent {
   std::uint16_t CompressionMethod;
   std::uint32_t FileDate;  // MS-DOS time in the low word, date in the high word
   std::uint32_t Crc32;
-  std::int32_t CompressedSize;
-  std::int32_t UncompressedSize;
+  TZipSize CompressedSize;
+  TZipSize UncompressedSize;
   std::uint16_t FileNameLength;  // length(Directory) + length(FileName), kept so by the setters
   std::uint16_t ExtraFieldLength;
   std::uint16_t FileCommentLength;
   std::uint16_t DiskNumberStart;
   std::uint16_t InternalAttributes;
   std::uint32_t ExternalAttributes;  // MS-DOS attribute bits in the low byte
-  std::uint32_t LocalHeaderOffset;   // ordered as a signed number
-  std::uint32_t CentralHeaderOffset;  // where the central header was read; 0 from a local header
+  TZipSize LocalHeaderOffset;
+  TZipSize CentralHeaderOffset;  // where the central header was read; 0 from a local header
   bool Selected;
+  // The whole name in UTF-8 ("\" separators) when the archive gives it so (flag bit 11 or an
+  // Info-ZIP Unicode path field), else empty; NameLossy when the ANSI name had to replace
+  // characters of it.
+  std::string Utf8Name;
+  bool NameLossy;
 
   // Back to a fresh record: the defaults the writing side starts a new entry with.
   void Clear();
@@ -73,8 +78,12 @@ class TZipHeaderInfo final : public base::TPersistent {
   // not skipped). On failure (no signature, a short header, a short name) the result is
   // false and the stream stands where it was; after a disk switch, that is the new disk's
   // stream at the position it was handed over with.
+  // A central header's extra field is read too: its ZIP64 sizes, offset and disk, and an
+  // Info-ZIP Unicode path whose check matches the stored name, replace the header's values.
   bool ReadCentral(base::TStream& stream, const TNextDiskFunc& nextDisk = {});
   bool ReadLocal(base::TStream& stream);
+  // Takes what an extra field says (as ReadCentral does), for a header read by ReadLocal.
+  void ApplyExtraField(const std::uint8_t* extra, std::size_t length);
 
   // Copies between two entries; any other class fails with EConvertError.
   void Assign(const base::TPersistent& source) override;
@@ -85,6 +94,11 @@ class TZipHeaderInfo final : public base::TPersistent {
  private:
   void CopyFrom(const TZipHeaderInfo& source);
   void SetName(std::string_view name);
+  void SetStoredName(const std::string& storedName);
+  void TakeZip64Field(const std::uint8_t* data, std::size_t length);
+  void TakeUnicodePath(const std::uint8_t* data, std::size_t length);
+
+  std::string FStoredName;  // the name's bytes as the header holds them
 
   std::string FFileName;
   std::string FDirectory;

@@ -8,11 +8,17 @@
 
 namespace qel::archive {
 
+// Sizes and offsets of entries and of the directory: 64 bits wide, as ZIP64 records hold them.
+// The classic headers' 32-bit fields are read as unsigned values into this type.
+using TZipSize = std::int64_t;
+
 // Signatures are the bytes "PK" followed by two record-specific bytes, read little-endian.
 inline constexpr std::uint32_t LocalHeaderSignature = 0x04034B50;    // "PK" 3 4
 inline constexpr std::uint32_t CentralHeaderSignature = 0x02014B50;  // "PK" 1 2
 inline constexpr std::uint32_t EndCentralSignature = 0x06054B50;     // "PK" 5 6
 inline constexpr std::uint32_t DataDescriptorSignature = 0x08074B50;  // "PK" 7 8, written by some tools
+inline constexpr std::uint32_t Zip64EndSignature = 0x06064B50;         // "PK" 6 6
+inline constexpr std::uint32_t Zip64LocatorSignature = 0x07064B50;     // "PK" 6 7
 
 // The fixed parts; names, extra fields and comments follow them.
 inline constexpr std::int32_t LocalHeaderSize = 30;
@@ -25,6 +31,30 @@ inline constexpr std::int32_t DataDescriptorSize = 16;
 using TLocalHeaderBytes = std::array<std::uint8_t, LocalHeaderSize>;
 using TCentralHeaderBytes = std::array<std::uint8_t, CentralHeaderSize>;
 using TEndCentralBytes = std::array<std::uint8_t, EndCentralSize>;
+
+// The ZIP64 end record (its fixed part) and the locator that stands right before the end record.
+inline constexpr std::int32_t Zip64EndSize = 56;
+inline constexpr std::int32_t Zip64LocatorSize = 20;
+namespace zip64_end {
+inline constexpr std::size_t Signature = 0;
+inline constexpr std::size_t ThisDisk = 16;
+inline constexpr std::size_t CentralStartDisk = 20;
+inline constexpr std::size_t EntriesThisDisk = 24;
+inline constexpr std::size_t TotalEntries = 32;
+inline constexpr std::size_t CentralDirSize = 40;
+inline constexpr std::size_t CentralDirOffset = 48;
+}  // namespace zip64_end
+namespace zip64_locator {
+inline constexpr std::size_t Signature = 0;
+inline constexpr std::size_t EndRecordOffset = 8;
+}  // namespace zip64_locator
+
+// Extra-field blocks the reader understands: a 16-bit tag and a 16-bit length before each.
+inline constexpr std::uint16_t Zip64ExtraTag = 0x0001;        // 64-bit sizes, offset, disk
+inline constexpr std::uint16_t UnicodePathExtraTag = 0x7075;  // Info-ZIP: the name in UTF-8
+// A 32-bit size or offset of this value, or a 16-bit disk of 0xFFFF, stands in the ZIP64 field.
+inline constexpr std::uint32_t Zip64Marker32 = 0xFFFFFFFF;
+inline constexpr std::uint16_t Zip64Marker16 = 0xFFFF;
 
 // Field offsets inside the fixed part of the local file header.
 namespace local_header {
@@ -77,6 +107,7 @@ inline constexpr std::size_t ZipCommentLength = 20;
 // General-purpose flag bits the reader acts on.
 inline constexpr std::uint16_t FlagEncrypted = 0x0001;
 inline constexpr std::uint16_t FlagDataDescriptor = 0x0008;
+inline constexpr std::uint16_t FlagUtf8Name = 0x0800;  // the name (and comment) are UTF-8
 
 // Little-endian values, whatever the host's byte order.
 constexpr std::uint16_t ReadLe16(const std::uint8_t* p) {
@@ -85,6 +116,15 @@ constexpr std::uint16_t ReadLe16(const std::uint8_t* p) {
 constexpr std::uint32_t ReadLe32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+constexpr std::uint64_t ReadLe64(const std::uint8_t* p) {
+  return static_cast<std::uint64_t>(ReadLe32(p)) | (static_cast<std::uint64_t>(ReadLe32(p + 4)) << 32);
+}
+// A 64-bit size or offset of a ZIP64 record; values beyond the signed range (never a real
+// archive's) read as the largest one, so no size ever turns negative.
+constexpr TZipSize ReadZipSize64(const std::uint8_t* p) {
+  const std::uint64_t value = ReadLe64(p);
+  return value > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<TZipSize>(value);
 }
 
 // The MS-DOS date and time of a header: time in the low word, date in the high word.

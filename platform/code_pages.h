@@ -24,5 +24,8 @@ unsigned OemCodePage();
 // Windows-1252 <-> UTF-8, used where the program meets the POSIX file system or terminal.
 std::string AnsiToUtf8(std::string_view ansi);
 std::string Utf8ToAnsi(std::string_view utf8);  // unmappable characters become "?"
+// The same with a replacement of the caller's choosing for what the ANSI page lacks (and for
+// bytes that are no UTF-8); lossy tells whether any was needed.
+std::string Utf8ToAnsi(std::string_view utf8, char replacement, bool& lossy);
 
 }  // namespace qel::platform

@@ -14,6 +14,8 @@ bool ErrorIsTerminal();
 std::string CommandLineNameToAnsi(const std::string& argument);
 // Program text as the console shows it (UTF-8 on POSIX, unchanged on Windows).
 std::string AnsiToConsole(const std::string& text);
+// The same for text in UTF-8 (an archive's Unicode names).
+std::string Utf8ToConsole(const std::string& text);
 // A line typed on the console, as program text; false at the end of the input.
 bool ReadConsoleLine(std::string& line, bool echo = true);
 

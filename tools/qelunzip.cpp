@@ -18,13 +18,7 @@ namespace {
 
 using archive::TUnZip;
 
-std::string EntryPath(TUnZip& zip, std::int32_t i) {
-  std::string path = zip.Pathname(i) + zip.Filename(i);
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
-  return platform::AnsiToConsole(path);
-}
+std::string EntryPath(TUnZip& zip, std::int32_t i) { return ConsolePath(zip.Entry(i)); }
 
 std::string SkipText(TUnZip& zip, archive::TSkipReason reason, std::int32_t i) {
   std::string text = archive::SkipReasonText(reason);
@@ -100,16 +94,21 @@ int Extract(TUnZip& zip, const TOptions& options) {
     if (platform::ReadConsoleLine(typed, false) && !typed.empty()) password = typed;
   };
 
+  // An entry left alone because it exists was the user's choice; every other one is lost.
   int failures = 0;
+  int kept = 0;
   zip.OnBadCRC = [&](base::TObject&, std::int32_t, std::int32_t, std::int32_t i) {
     ++failures;
     std::cout << "  failed: " << EntryPath(zip, i) << " (CRC error)\n";
   };
   zip.OnSkippingFile = [&](base::TObject&, archive::TSkipReason reason, std::int32_t i) {
-    ++failures;
-    std::cout << (testing ? "  failed: " : "  skipped: ") << EntryPath(zip, i) << " (" << SkipText(zip, reason, i)
-              << ")\n";
+    const bool exists = reason == archive::TSkipReason::srNoOverwrite;
+    ++(exists ? kept : failures);
+    std::cout << (testing || !exists ? "  failed: " : "  skipped: ") << EntryPath(zip, i) << " ("
+              << SkipText(zip, reason, i) << ")\n";
   };
+  std::int32_t selected = 0;
+  zip.OnStartUnZipInfo = [&](base::TObject&, std::int32_t count, std::int64_t, bool&) { selected = count; };
   zip.OnEndUnZip = [&](base::TObject&, std::int32_t i, const std::string&) {
     if (options.Quiet) return;
     if (platform::ErrorIsTerminal()) std::cerr << "\r\033[K" << std::flush;
@@ -123,20 +122,29 @@ int Extract(TUnZip& zip, const TOptions& options) {
     };
   }
 
-  zip.UnZip();
+  const std::int32_t done = zip.UnZip();
   if (!options.Quiet && platform::ErrorIsTerminal()) std::cerr << "\r\033[K" << std::flush;
+  // The component's own count says it too: an entry it lost without telling is still lost.
+  const bool lost = failures > 0 || done + kept < selected;
   if (testing) {
-    if (failures == 0) {
+    if (!lost) {
       std::cout << "No errors detected in " << platform::AnsiToConsole(options.Archive) << "\n";
     } else {
-      std::cout << failures << " entries failed in " << platform::AnsiToConsole(options.Archive) << "\n";
+      std::cout << (selected - done) << " of " << selected << " entries failed in "
+                << platform::AnsiToConsole(options.Archive) << "\n";
     }
+  } else if (lost || kept > 0) {
+    std::cout << done << " of " << selected << " entries extracted";
+    if (kept > 0) std::cout << ", " << kept << " skipped (they exist)";
+    if (failures > 0) std::cout << ", " << failures << " failed";
+    std::cout << "\n";
   }
-  return failures == 0 ? 0 : 1;
+  return lost || kept > 0 ? 1 : 0;
 }
 
 int Run(const TOptions& options) {
   TUnZip zip;
+  if (options.Recover) zip.SetIncompleteZipMode(archive::TIncompleteZipMode::izAssumeBad);
   zip.SetZipName(options.Archive);
   switch (options.Action) {
     case TAction::NamesOnly:

@@ -37,6 +37,7 @@ std::optional<std::string> ParseOptions(const std::vector<std::string>& args, TO
         case 'n': options.Overwrite = TOverwrite::Never; break;
         case 'j': options.JunkPaths = true; break;
         case 'q': options.Quiet = true; break;
+        case 'F': options.Recover = true; break;
         case 'd': {
           const std::optional<std::string> dir = value();
           if (!dir) return std::string("option -d needs a directory");

@@ -17,12 +17,13 @@ struct TOptions {
   bool JunkPaths = false;
   std::optional<std::string> Password;
   bool Quiet = false;
+  bool Recover = false;  // a damaged archive is rebuilt from its local headers
   std::string Archive;
   std::vector<std::string> Masks;
 };
 
 inline constexpr const char* Usage =
-    "usage: qelunzip [-l | -v | -1 | -t] [-d DIR] [-o | -n] [-j] [-P PASSWORD] [-q] ARCHIVE [MASK ...]";
+    "usage: qelunzip [-l | -v | -1 | -t] [-d DIR] [-o | -n] [-j] [-F] [-P PASSWORD] [-q] ARCHIVE [MASK ...]";
 
 // Parses the arguments after the program's name; an error message for a bad command line.
 std::optional<std::string> ParseOptions(const std::vector<std::string>& args, TOptions& options);

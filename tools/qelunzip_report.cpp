@@ -12,11 +12,7 @@
 namespace qel::tools {
 namespace {
 
-std::string StoredPath(archive::TUnZip& zip, std::int32_t i) {
-  std::string path = zip.Pathname(i) + zip.Filename(i);
-  archive::BackslashesToSlashes(path);
-  return platform::AnsiToConsole(path);
-}
+std::string StoredPath(archive::TUnZip& zip, std::int32_t i) { return ConsolePath(zip.Entry(i)); }
 
 const char* MethodName(std::uint16_t method) {
   using namespace codecs;
@@ -40,6 +36,12 @@ std::string DosStamp(std::uint32_t dos) {
 
 }  // namespace
 
+std::string ConsolePath(const archive::TZipHeaderInfo& entry) {
+  std::string path = entry.Utf8Name.empty() ? entry.Directory() + entry.FileName() : entry.Utf8Name;
+  archive::BackslashesToSlashes(path);
+  return entry.Utf8Name.empty() ? platform::AnsiToConsole(path) : platform::Utf8ToConsole(path);
+}
+
 void PrintNames(archive::TUnZip& zip, std::ostream& out) {
   for (std::int32_t i = 0; i < zip.Count(); ++i) out << StoredPath(zip, i) << "\n";
 }
@@ -57,15 +59,15 @@ void PrintListing(archive::TUnZip& zip, bool verbose, std::ostream& out) {
   }
   for (std::int32_t i = 0; i < zip.Count(); ++i) {
     const archive::TZipHeaderInfo& e = zip.Entry(i);
-    total += static_cast<std::uint32_t>(e.UncompressedSize);
-    totalCompressed += static_cast<std::uint32_t>(e.CompressedSize);
+    total += e.UncompressedSize;
+    totalCompressed += e.CompressedSize;
     if (verbose) {
       const int ratio = 100 - codecs::ProgressPercent(e.CompressedSize, e.UncompressedSize);
-      std::snprintf(line, sizeof(line), "%8u  %-7s %7u %3d%% %s %08x  ", static_cast<unsigned>(e.UncompressedSize),
-                    MethodName(e.CompressionMethod), static_cast<unsigned>(e.CompressedSize),
+      std::snprintf(line, sizeof(line), "%8lld  %-7s %7lld %3d%% %s %08x  ", static_cast<long long>(e.UncompressedSize),
+                    MethodName(e.CompressionMethod), static_cast<long long>(e.CompressedSize),
                     e.UncompressedSize > 0 ? ratio : 0, DosStamp(e.FileDate).c_str(), e.Crc32);
     } else {
-      std::snprintf(line, sizeof(line), "%9u  %s   ", static_cast<unsigned>(e.UncompressedSize),
+      std::snprintf(line, sizeof(line), "%9lld  %s   ", static_cast<long long>(e.UncompressedSize),
                     DosStamp(e.FileDate).c_str());
     }
     out << line << StoredPath(zip, i) << "\n";

@@ -21,7 +21,7 @@ constexpr int LengthLookup = 7;
 constexpr int DistanceLookup = 7;
 // A large entry is worth the bigger first-level distance table.
 constexpr int LargeEntryDistanceLookup = 8;
-constexpr std::int32_t LargeEntryCompressedSize = 200000;
+constexpr std::int64_t LargeEntryCompressedSize = 200000;
 
 // Distances are sent as a tree code for the high part and these many plain low bits.
 constexpr unsigned LargeDictionaryLowBits = 7;  // 8 KiB = 64 codes of 128
@@ -110,7 +110,7 @@ class TExploder final {
   TUnzipFrame& FFrame;
   std::uint8_t* FWindow;
   const unsigned FDistanceLowBits;
-  std::int32_t FRemaining;
+  std::int64_t FRemaining;
   unsigned FPosition = 0;  // below SlidingWindowSize between steps
   bool FWrapped = false;   // whether the window has been filled once in this entry
   TBits FBits;
@@ -181,7 +181,7 @@ TCodecStatus TExploder::Decode(const TDecodeEntry* literals, int bl, const TDeco
       DumpBits(ExtraLengthBits);
     }
     // The whole match is copied even when it runs past the uncompressed size.
-    FRemaining -= static_cast<std::int32_t>(length);
+    FRemaining -= static_cast<std::int64_t>(length);
     CopyMatch(from, length);
   }
   FFrame.FlushWindow(FPosition);

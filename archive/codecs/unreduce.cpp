@@ -51,7 +51,7 @@ class TUnreducer final {
         FFollowers(frame.Window() + ReduceWindowSize),
         FFactor(factor),
         FRemaining(frame.UncompressedSize()),
-        FBitsLeft(static_cast<std::uint64_t>(std::max(frame.CompressedRemaining(), std::int32_t{0})) * 8) {}
+        FBitsLeft(static_cast<std::uint64_t>(std::max(frame.CompressedRemaining(), std::int64_t{0})) * 8) {}
   TCodecStatus Run();
   void LoadFollowerSets();
 
@@ -80,7 +80,7 @@ class TUnreducer final {
   std::uint8_t* FFollowers;  // row x: the bytes that may follow byte x
   std::array<std::uint8_t, FollowerRows> FSetLength{};
   const unsigned FFactor;
-  std::int32_t FRemaining;
+  std::int64_t FRemaining;
   // Past the compressed bytes the bit buffer yields zeros; counting the bits taken tells a
   // damaged entry apart, so a bogus uncompressed size cannot keep it decoding nothing.
   std::uint64_t FBitsLeft;
@@ -155,7 +155,7 @@ void TUnreducer::Expand(std::uint8_t b) {
       const unsigned length = FLength + MinCopyLength;
       const unsigned distance = ((FV >> DistanceShift[FFactor]) & DistanceMask[FFactor]) * 256 + b + 1;
       // The whole copy is made even when it runs past the uncompressed size.
-      FRemaining -= static_cast<std::int32_t>(length);
+      FRemaining -= static_cast<std::int64_t>(length);
       CopyMatch((FPosition - distance) & 0xFFFFu, length);
       FState = TExpansion::Literal;
       break;

@@ -167,7 +167,7 @@ void TUnshrinker::PartialClear() {
 
 TCodecStatus TUnshrinker::Run() {
   ResetTables();
-  FBitsLeft = static_cast<std::uint64_t>(std::max(FFrame.CompressedRemaining(), std::int32_t{0})) * 8;
+  FBitsLeft = static_cast<std::uint64_t>(std::max(FFrame.CompressedRemaining(), std::int64_t{0})) * 8;
 
   unsigned code = 0;
   if (!ReadCode(code)) {

@@ -27,7 +27,7 @@ void TUnzipFrame::BeginRun(std::int64_t totalBytes) {
   FTotalDone = 0;
 }
 
-void TUnzipFrame::BeginEntry(std::int32_t compressedSize, std::int32_t uncompressedSize, bool encrypted) {
+void TUnzipFrame::BeginEntry(std::int64_t compressedSize, std::int64_t uncompressedSize, bool encrypted) {
   FCompressedRemaining = compressedSize;
   FCompressedUnread = compressedSize;
   FUncompressedSize = uncompressedSize;
@@ -53,7 +53,7 @@ bool TUnzipFrame::ReadChunk() {
 std::size_t TUnzipFrame::ReadBlock(std::uint8_t* buffer) {
   const std::size_t got = ReadFromVolumes(buffer);
   // The stored copy takes its bytes as they come, as a decoder takes them one by one.
-  FCompressedRemaining -= static_cast<std::int32_t>(got);
+  FCompressedRemaining -= static_cast<std::int64_t>(got);
   return got;
 }
 
@@ -62,7 +62,7 @@ std::size_t TUnzipFrame::ReadBlock(std::uint8_t* buffer) {
 std::size_t TUnzipFrame::ReadFromVolumes(std::uint8_t* buffer) {
   const std::size_t wanted =
       FCompressedUnread <= 0 ? 0 : std::min(static_cast<std::size_t>(FCompressedUnread), IoBlockSize);
-  FCompressedUnread -= static_cast<std::int32_t>(wanted);
+  FCompressedUnread -= static_cast<std::int64_t>(wanted);
   if (wanted == 0) {
     return 0;
   }
@@ -112,8 +112,7 @@ void TUnzipFrame::FlushOutput() {
 void TUnzipFrame::PassBlock(const std::uint8_t* block, std::size_t count) {
   FOutputRole.WriteOutput(block, count);
   FRunningCRC = UpdateCRC(FRunningCRC, block, count);
-  // The count is a 32-bit one; let it wrap rather than overflow on an entry above 2 GiB.
-  FBytesWritten = static_cast<std::int32_t>(static_cast<std::uint32_t>(FBytesWritten) + count);
+  FBytesWritten += static_cast<std::int64_t>(count);
   FProgress.FilePercentDone(ProgressPercent(FBytesWritten, FUncompressedSize));
   if (FProgress.TracksTotalProgress()) {
     FTotalDone += static_cast<std::int64_t>(count);

@@ -31,7 +31,7 @@ inline constexpr std::size_t IoBufferSize = IoBlockSize + 1;
 // How far past its end a decoder may ask for compressed bytes before the entry counts as
 // exhausted. A valid stream asks at most 16 bits ahead of the last bit it uses, that is two
 // bytes; a damaged one that would decode on from repeated bytes stops here.
-inline constexpr std::int32_t MaxLookAheadBytes = 4;
+inline constexpr std::int64_t MaxLookAheadBytes = 4;
 
 class TUnzipFrame final {
  public:
@@ -46,16 +46,16 @@ class TUnzipFrame final {
   // Before each entry, with the archive stream at the entry's first data byte (behind the
   // encryption header of an encrypted entry, whose 12 bytes compressedSize no longer counts).
   // Drops whatever a previous entry left in the output block.
-  void BeginEntry(std::int32_t compressedSize, std::int32_t uncompressedSize, bool encrypted);
+  void BeginEntry(std::int64_t compressedSize, std::int64_t uncompressedSize, bool encrypted);
 
   // Results of the entry: the CRC register (finish with NOT) and the bytes written.
   std::uint32_t RunningCRC() const noexcept { return FRunningCRC; }
-  std::int32_t BytesWritten() const noexcept { return FBytesWritten; }
+  std::int64_t BytesWritten() const noexcept { return FBytesWritten; }
   std::int64_t TotalBytes() const noexcept { return FTotalBytes; }
   std::int64_t TotalDone() const noexcept { return FTotalDone; }
 
-  std::int32_t UncompressedSize() const noexcept { return FUncompressedSize; }
-  std::int32_t CompressedRemaining() const noexcept { return FCompressedRemaining; }
+  std::int64_t UncompressedSize() const noexcept { return FUncompressedSize; }
+  std::int64_t CompressedRemaining() const noexcept { return FCompressedRemaining; }
   std::uint8_t* Window() noexcept { return FWindow.get(); }
 
   // --- compressed input ---
@@ -66,7 +66,7 @@ class TUnzipFrame final {
   int ReadByte(std::uint16_t& byte) {
     if (FCompressedRemaining <= 0) {
       // A decoder that ignores the end may ask on and on; count on without overflowing.
-      if (FCompressedRemaining > std::numeric_limits<std::int32_t>::min()) {
+      if (FCompressedRemaining > std::numeric_limits<std::int64_t>::min()) {
         --FCompressedRemaining;
       }
       return NoByte;
@@ -96,7 +96,7 @@ class TUnzipFrame final {
   void TakeInput(std::size_t count) noexcept {
     FInputPosition += count;
     FInputCount = static_cast<std::uint16_t>(FInputCount - count);
-    FCompressedRemaining -= static_cast<std::int32_t>(count);
+    FCompressedRemaining -= static_cast<std::int64_t>(count);
   }
   // Reads the entry's next block of up to IoBlockSize compressed bytes straight into buffer,
   // continued on later volumes and decrypted, without processing messages: the stored copy.
@@ -156,17 +156,17 @@ class TUnzipFrame final {
   // Input of the entry.
   const std::uint8_t* FInputPosition;
   std::uint16_t FInputCount = 0;
-  std::int32_t FCompressedRemaining = 0;  // bytes the method may still ask for
+  std::int64_t FCompressedRemaining = 0;  // bytes the method may still ask for
   // Bytes not yet read from the archive: the count the driver's work record keeps.
-  std::int32_t FCompressedUnread = 0;
+  std::int64_t FCompressedUnread = 0;
   bool FEncrypted = false;
   TSharedBits FBits{*this};
 
   // Output of the entry and the run.
   std::uint8_t* FOutputPosition;
   std::uint16_t FOutputCount = 0;
-  std::int32_t FBytesWritten = 0;
-  std::int32_t FUncompressedSize = 0;
+  std::int64_t FBytesWritten = 0;
+  std::int64_t FUncompressedSize = 0;
   std::uint32_t FRunningCRC = CrcInitial;
   std::int64_t FTotalBytes = 0;
   std::int64_t FTotalDone = 0;

@@ -107,12 +107,19 @@ std::string AnsiToUtf8(std::string_view ansi) {
 }
 
 std::string Utf8ToAnsi(std::string_view utf8) {
+  bool lossy = false;
+  return Utf8ToAnsi(utf8, '?', lossy);
+}
+
+std::string Utf8ToAnsi(std::string_view utf8, char replacement, bool& lossy) {
+  lossy = false;
   std::string ansi;
   ansi.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {
     char32_t c = 0;
     const int mapped = DecodeUtf8(utf8, i, c) ? CodePointToAnsi(c) : -1;
-    ansi += mapped < 0 ? '?' : static_cast<char>(mapped);
+    if (mapped < 0) lossy = true;
+    ansi += mapped < 0 ? replacement : static_cast<char>(mapped);
   }
   return ansi;
 }

@@ -26,6 +26,7 @@ std::string CommandLineNameToAnsi(const std::string& argument) {
 }
 
 std::string AnsiToConsole(const std::string& text) { return AnsiToUtf8(text); }
+std::string Utf8ToConsole(const std::string& text) { return text; }
 
 bool ReadConsoleLine(std::string& line, bool echo) {
   termios saved{};

@@ -16,6 +16,23 @@ namespace qel::platform::posix {
 
 namespace {
 
+thread_local bool NamesAreUtf8 = false;
+
+// A component of the name given, as the file system spells it.
+std::string HostName(const std::string& component) { return NamesAreUtf8 ? component : AnsiToUtf8(component); }
+
+// Whether an entry of a folder is the component, ignoring case as Windows-1252 folds letters.
+// A UTF-8 component with characters outside that code page is compared byte for byte.
+bool SameName(const std::string& hostName, const std::string& component) {
+  if (!NamesAreUtf8) return SameTextLocale(Utf8ToAnsi(hostName), component);
+  bool hostLossy = false;
+  bool componentLossy = false;
+  const std::string host = Utf8ToAnsi(hostName, '?', hostLossy);
+  const std::string wanted = Utf8ToAnsi(component, '?', componentLossy);
+  if (hostLossy || componentLossy) return hostName == component;
+  return SameTextLocale(host, wanted);
+}
+
 bool Exists(const std::string& hostPath) {
   struct stat info {};
   return lstat(hostPath.c_str(), &info) == 0;
@@ -40,7 +57,7 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& compo
   while (const dirent* entry = readdir(dir.get())) {
     const std::string hostName = entry->d_name;
     if (hostName == "." || hostName == "..") continue;
-    if (SameTextLocale(Utf8ToAnsi(hostName), component) && (best.empty() || hostName < best)) best = hostName;
+    if (SameName(hostName, component) && (best.empty() || hostName < best)) best = hostName;
   }
   return best;
 }
@@ -64,7 +81,7 @@ bool ResolveHostPath(const std::string& name, THostPath& result) {
   // only the others are resolved a component at a time.
   if (!path.Components.empty()) {
     std::string exact = result.Host;
-    for (const std::string& component : path.Components) exact = Join(exact, AnsiToUtf8(component));
+    for (const std::string& component : path.Components) exact = Join(exact, HostName(component));
     if (Exists(exact)) {
       result.Host = std::move(exact);
       result.ParentExists = true;
@@ -86,7 +103,7 @@ bool ResolveHostPath(const std::string& name, THostPath& result) {
     const std::string& component = path.Components[i];
     const bool last = i + 1 == path.Components.size();
     if (last) result.ParentExists = found && IsDirectory(result.Host);
-    std::string exact = Join(result.Host, AnsiToUtf8(component));
+    std::string exact = Join(result.Host, HostName(component));
     if (found && !Exists(exact)) {
       const std::string match = FindIgnoringCase(result.Host, component);
       if (match.empty()) {
@@ -99,6 +116,9 @@ bool ResolveHostPath(const std::string& name, THostPath& result) {
   }
   return true;
 }
+
+TUtf8Names::TUtf8Names() : FPrevious(NamesAreUtf8) { NamesAreUtf8 = true; }
+TUtf8Names::~TUtf8Names() { NamesAreUtf8 = FPrevious; }
 
 bool FailMissing(const THostPath& path) {
   return Fail(path.ParentExists ? ErrorFileNotFound : ErrorPathNotFound);

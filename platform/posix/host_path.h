@@ -22,4 +22,17 @@ bool ResolveHostPath(const std::string& name, THostPath& result);
 // The last error for a resolved path whose target is missing: file or path not found.
 bool FailMissing(const THostPath& path);
 
+// While one exists on this thread, names given to ResolveHostPath are UTF-8 rather than
+// Windows-1252 (the ...Utf8 operations of unicode_names.h).
+class TUtf8Names final {
+ public:
+  TUtf8Names();
+  ~TUtf8Names();
+  TUtf8Names(const TUtf8Names&) = delete;
+  TUtf8Names& operator=(const TUtf8Names&) = delete;
+
+ private:
+  bool FPrevious;
+};
+
 }  // namespace qel::platform::posix

@@ -64,4 +64,22 @@ std::string Utf8ToAnsi(std::string_view utf8) {
   return FromWide(ToWide(utf8, CP_UTF8), CP_ACP, WC_NO_BEST_FIT_CHARS, "?");
 }
 
+std::string Utf8ToAnsi(std::string_view utf8, char replacement, bool& lossy) {
+  lossy = false;
+  const std::wstring wide = ToWide(utf8, CP_UTF8);
+  if (wide.empty()) return {};
+  const char defaultChar[2] = {replacement, '\0'};
+  BOOL usedDefault = FALSE;
+  const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, defaultChar, &usedDefault);
+  std::string text(length > 0 ? length : 0, '\0');
+  if (length > 0) {
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), text.data(), length,
+                        defaultChar, &usedDefault);
+  }
+  // A byte that was no UTF-8 arrives as the replacement character U+FFFD.
+  lossy = usedDefault != FALSE || wide.find(L'\xFFFD') != std::wstring::npos;
+  return text;
+}
+
 }  // namespace qel::platform

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "platform/code_pages.h"
 #include "platform/console.h"
 
 namespace qel::platform {
@@ -27,6 +28,7 @@ std::string CommandLineNameToAnsi(const std::string& argument) {
 }
 
 std::string AnsiToConsole(const std::string& text) { return text; }
+std::string Utf8ToConsole(const std::string& text) { return Utf8ToAnsi(text); }
 
 bool ReadConsoleLine(std::string& line, bool echo) {
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);

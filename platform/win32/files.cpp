@@ -1,39 +1,27 @@
 // File handles on Windows: CreateFile with the access and sharing a mode selects.
 #include "platform/files.h"
 
+#include "platform/win32/file_modes.h"
 #include "platform/win32/windows_api.h"
 
 namespace qel::platform {
 
+using win32::AccessMask;
+using win32::AccessRights;
+using win32::FromHandle;
 using win32::RecordError;
 using win32::RecordLastError;
+using win32::ShareMask;
+using win32::ShareRights;
 
 namespace {
 
-constexpr std::uint32_t AccessMask = 0x03;
-constexpr std::uint32_t ShareMask = 0xF0;
-constexpr std::uint32_t AccessInvalid = 0x03;
-
-// Indexed by the mode's low two bits.
-constexpr DWORD AccessRights[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
-// Indexed by the mode's bits 4 to 7: compatibility and exclusive share nothing, then deny
-// write (others may read), deny read (others may write), deny none.
-constexpr DWORD ShareRights[] = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE};
-
 HANDLE AsHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
-
-FileHandle FromHandle(HANDLE handle) {
-  if (handle == INVALID_HANDLE_VALUE) {
-    RecordLastError();
-    return InvalidFileHandle;
-  }
-  return reinterpret_cast<FileHandle>(handle);
-}
 
 }  // namespace
 
 FileHandle FileOpen(const std::string& name, std::uint32_t mode) {
-  if ((mode & AccessMask) == AccessInvalid || (mode & ShareMask) > fmShareDenyNone) {
+  if (!win32::IsValidOpenMode(mode)) {
     RecordError(ErrorInvalidParameter);
     return InvalidFileHandle;
   }

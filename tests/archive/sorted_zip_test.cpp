@@ -70,7 +70,7 @@ TEST(SortedZip, EveryModeGivesItsOrder) {
       {"b\\z.txt", DosDateTime(2001, 1, 1, 0, 0, 0), 50, 100, 0, 300},
       {"a\\y.txt", DosDateTime(2003, 5, 5, 0, 0, 0), 10, 100, 1, 0},
       {"C\\x.txt", DosDateTime(1999, 12, 31, 0, 0, 0), 200, 100, 0, 100},
-      {"a\\Z.TXT", 0, 0, 0, 0, 0x80000000u},  // no valid date; an offset that is negative as signed
+      {"a\\Z.TXT", 0, 0, 0, 0, 0x80000000u},  // no valid date; an offset beyond 2 GiB, still after the others
       {"y.txt", DosDateTime(2002, 2, 2, 0, 0, 0), 30, 40, 0, 200},
   };
   const struct {
@@ -86,7 +86,7 @@ TEST(SortedZip, EveryModeGivesItsOrder) {
       // Equal sizes keep the order of addition.
       {TZipSortMode::ByUnCompressedSize, {"b\\z.txt", "a\\y.txt", "C\\x.txt", "y.txt", "a\\Z.TXT"}},
       {TZipSortMode::ByRate, {"C\\x.txt", "y.txt", "b\\z.txt", "a\\y.txt", "a\\Z.TXT"}},
-      {TZipSortMode::ByNone, {"a\\Z.TXT", "C\\x.txt", "y.txt", "b\\z.txt", "a\\y.txt"}},
+      {TZipSortMode::ByNone, {"C\\x.txt", "y.txt", "b\\z.txt", "a\\Z.TXT", "a\\y.txt"}},
       // A mode the list does not know places every entry last.
       {static_cast<TZipSortMode>(42), {"b\\z.txt", "a\\y.txt", "C\\x.txt", "a\\Z.TXT", "y.txt"}},
   };

@@ -81,7 +81,7 @@ TEST(ZipHeaderInfo, CentralHeaderFieldsComeFromTheirOffsets) {
   EXPECT_EQ(entry.CompressionMethod, 6);
   EXPECT_EQ(entry.FileDate, 0x2A516B3Du);
   EXPECT_EQ(entry.Crc32, 0xCAFEBABEu);
-  EXPECT_EQ(entry.CompressedSize, static_cast<std::int32_t>(0x80000001u));
+  EXPECT_EQ(entry.CompressedSize, 0x80000001);  // sizes are 64 bits wide: 2 GiB and more stay positive
   EXPECT_EQ(entry.UncompressedSize, 0x12345);
   EXPECT_EQ(entry.FileNameLength, 15);
   EXPECT_EQ(entry.ExtraFieldLength, 3);
