@@ -148,7 +148,9 @@ bool TTableBuilder::OpenTables(unsigned length, unsigned codesLeft) {
     } else if (free > codesLeft) {
       free -= codesLeft;
       unsigned longer = length;
-      while (++width < widest) {
+      // longer stays at most FLongest, as width stays below widest; the bound says so to the
+      // optimiser too.
+      while (++width < widest && longer < MaxCodeLength) {
         free <<= 1;
         ++longer;
         if (free <= FCount[longer]) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "archive/end_central.h"
 #include "base/exceptions.h"
 #include "base/stream.h"
@@ -170,8 +172,9 @@ TEST(ZipHeaderInfo, CentralHeaderContinuesOnTheNextDisk) {
   const Bytes header = HandCentralHeader("dir/file.bin", 2, 0);
   for (const std::size_t cut : {std::size_t{0}, std::size_t{2}, std::size_t{20}}) {
     base::TMemoryStream first(Bytes(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(cut)));
-    Bytes rest(3, '#');  // the next disk is handed over standing after three bytes
-    rest.insert(rest.end(), header.begin() + static_cast<std::ptrdiff_t>(cut), header.end());
+    // The next disk is handed over standing after three bytes.
+    Bytes rest(header.begin() + static_cast<std::ptrdiff_t>(cut) - 3, header.end());
+    std::fill_n(rest.begin(), 3, '#');
     base::TMemoryStream second(rest);
     second.SetPosition(3);
     int calls = 0;
@@ -289,6 +292,47 @@ TEST(ZipHeaderInfo, AssignCopiesEntriesAndRefusesOtherClasses) {
   TEndCentral record;
   EXPECT_NE(testing::MessageOf<base::EConvertError>([&] { target.Assign(record); }), "<no exception>");
   EXPECT_NE(testing::MessageOf<base::EConvertError>([&] { record.Assign(target); }), "<no exception>");
+}
+
+}  // namespace
+}  // namespace qel::archive
+
+namespace qel::archive {
+namespace {
+
+// A ZIP64 extra field holds, in order, the values whose 32-bit fields hold the marker.
+TEST(ZipHeaderInfo, Zip64FieldsReplaceTheMarkedValues) {
+  Bytes extra;
+  PutLe16(extra, 0x0001);
+  PutLe16(extra, 28);
+  for (const std::uint64_t value : {5000000000ull, 4500000000ull, 6000000000ull}) {
+    PutLe32(extra, static_cast<std::uint32_t>(value));
+    PutLe32(extra, static_cast<std::uint32_t>(value >> 32));
+  }
+  PutLe32(extra, 2);  // the disk
+  Bytes h;
+  PutLe32(h, 0x02014B50);
+  for (const std::uint16_t field : {20, 45, 0, 8, 0, 0}) PutLe16(h, field);
+  PutLe32(h, 0x1234);                  // CRC
+  PutLe32(h, 0xFFFFFFFF);              // compressed size: see the extra field
+  PutLe32(h, 0xFFFFFFFF);              // uncompressed size: see the extra field
+  PutLe16(h, 5);                       // name
+  PutLe16(h, static_cast<std::uint16_t>(extra.size()));
+  PutLe16(h, 0);                       // comment
+  PutLe16(h, 0xFFFF);                  // disk: see the extra field
+  PutLe16(h, 0);
+  PutLe32(h, 0);
+  PutLe32(h, 0xFFFFFFFF);              // local header offset: see the extra field
+  h.insert(h.end(), {'b', 'i', 'g', '.', 'x'});
+  h.insert(h.end(), extra.begin(), extra.end());
+  base::TMemoryStream stream(h);
+  TZipHeaderInfo entry;
+  ASSERT_TRUE(entry.ReadCentral(stream));
+  EXPECT_EQ(entry.UncompressedSize, 5000000000);
+  EXPECT_EQ(entry.CompressedSize, 4500000000);
+  EXPECT_EQ(entry.LocalHeaderOffset, 6000000000);
+  EXPECT_EQ(entry.DiskNumberStart, 2);
+  EXPECT_EQ(stream.Position(), static_cast<std::int64_t>(h.size()));
 }
 
 }  // namespace
