@@ -1,0 +1,31 @@
+// What the install and uninstall procedures need from whoever runs them: somewhere to show
+// progress, and a way to ask the user and to tell the user. The wizard window is one such
+// host; an unattended run would be another.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qel::installer {
+
+// Receives the extraction's progress. Called on the thread that runs the procedure, from
+// inside the extraction; an implementation may repaint but must not start other work.
+class TProgressSink {
+ public:
+  virtual ~TProgressSink() = default;
+  // The percentage of the entry being extracted, and of the whole archive, 0 to 100.
+  virtual void FilePercentDone(std::int32_t percent) = 0;
+  virtual void TotalPercentDone(std::int32_t percent) = 0;
+};
+
+// The questions and notices of a procedure. Each call returns once the user has answered.
+class TUserDialogue {
+ public:
+  virtual ~TUserDialogue() = default;
+  // A question with OK and Cancel under the caption "Attention"; true only for OK.
+  virtual bool Ask(const std::string& question) = 0;
+  // A notice with an OK button under the given caption.
+  virtual void Tell(const std::string& notice, const std::string& caption) = 0;
+};
+
+}  // namespace qel::installer
