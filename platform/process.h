@@ -13,6 +13,9 @@ std::uint32_t CurrentProcessId();
 // Returns once the process with this id has ended; at once when no such process runs.
 void WaitForProcessExit(std::uint32_t processId);
 
+// Lets the given time pass, for a retry that waits on something outside the program.
+void SleepFor(std::uint32_t milliseconds);
+
 // Copies the running program's file into the system's temporary folder under fileName
 // (replacing an earlier copy there) and starts the copy, detached, with the parameters, a
 // command line as ShellExecute takes it. The copy's full path, or the empty text when it

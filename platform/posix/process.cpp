@@ -48,6 +48,12 @@ void WaitForProcessExit(std::uint32_t processId) {
   while (kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM) nanosleep(&interval, nullptr);
 }
 
+void SleepFor(std::uint32_t milliseconds) {
+  timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1'000'000};
+  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  }
+}
+
 std::string StartCopyOfProgram(const std::string& fileName, const std::string& parameters) {
   const std::string folder = posix::Sandbox().WindowsDir + "\\Temp";
   if (!ForceDirectories(folder)) return {};

@@ -22,6 +22,8 @@ void WaitForProcessExit(std::uint32_t processId) {
   CloseHandle(process);
 }
 
+void SleepFor(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
 std::string StartCopyOfProgram(const std::string& fileName, const std::string& parameters) {
   char temp[MAX_PATH + 1] = {};
   const DWORD length = GetTempPathA(sizeof temp, temp);
