@@ -38,7 +38,9 @@ TInstallForm::TInstallForm(std::vector<std::string> arguments, std::string progr
       BrowseDirButton(Add<platform::TButton>("BrowseDirButton", &Panel3)),
       Panel5(Add<platform::TPanel>("Panel5", &InstallPanel)),
       ProgressBar1(Add<platform::TProgressBar>("ProgressBar1", &Panel5)),
+      llFileName(Add<platform::TLabel>("llFileName", &Panel5)),
       ProgressBar2(Add<platform::TProgressBar>("ProgressBar2", &Panel5)),
+      llFileCount(Add<platform::TLabel>("llFileCount", &Panel5)),
       Bevel1(Add<platform::TBevel>("Bevel1")),
       BackButton(Add<platform::TButton>("BackButton")),
       NextButton(Add<platform::TButton>("NextButton")),
@@ -77,7 +79,9 @@ void TInstallForm::BuildLayout() {
   BrowseDirButton.SetCaption("...");
   BrowseDirButton.Hint = "Browse";
   ProgressBar1.SetBounds(TBounds{8, 16, 409, 17});
+  llFileName.SetBounds(TBounds{8, 35, 409, 13});
   ProgressBar2.SetBounds(TBounds{8, 48, 409, 17});
+  llFileCount.SetBounds(TBounds{8, 67, 409, 13});
   Bevel1.SetBounds(TBounds{8, 272, 449, 2});
   BackButton.SetBounds(TBounds{200, 288, 73, 25});
   BackButton.SetCaption("<< Back");
@@ -168,7 +172,7 @@ void TInstallForm::DoInstall() {
   if (!TInstallation::AcceptsDirectory(directory)) {
     Tell("Please choose the full path of the installation directory, for example "
          "C:\\Program Files\\Qel\\Qel Orvane.",
-         AttentionCaption);
+         AttentionCaption, TNoticeKind::nkInformation);
     ReturnToDirectoryPage();
     return;
   }
@@ -177,7 +181,7 @@ void TInstallForm::DoInstall() {
   // From here on the suite is on disk: a close needs no confirmation.
   FSkipExitQuery = true;
   installation.PutInPlace();
-  installation.OfferToStart();
+  installation.Conclude();
   Close();
 }
 
@@ -204,6 +208,11 @@ void TInstallForm::DoUninstall() {
   Close();
 }
 
+void TInstallForm::FileStarted(const std::string& name, std::int32_t number, std::int32_t count) {
+  llFileName.SetCaption(name);
+  llFileCount.SetCaption(std::to_string(number) + " of " + std::to_string(count));
+}
+
 void TInstallForm::FilePercentDone(std::int32_t percent) { ZipperFilePercentDone(Zipper, percent); }
 
 void TInstallForm::TotalPercentDone(std::int32_t percent) { ZipperTotalPercentDone(Zipper, percent); }
@@ -213,8 +222,9 @@ bool TInstallForm::Ask(const std::string& question) {
          platform::idOK;
 }
 
-void TInstallForm::Tell(const std::string& notice, const std::string& caption) {
-  platform::ShowMessageBox(notice, caption, platform::mbOK | platform::mbIconInformation);
+void TInstallForm::Tell(const std::string& notice, const std::string& caption, TNoticeKind kind) {
+  const std::uint32_t icon = kind == TNoticeKind::nkError ? platform::mbIconStop : platform::mbIconInformation;
+  platform::ShowMessageBox(notice, caption, platform::mbOK | icon);
 }
 
 }  // namespace qel::installer

@@ -32,7 +32,9 @@ class TInstallForm final : public platform::TForm, private TProgressSink, privat
   platform::TButton& BrowseDirButton;
   platform::TPanel& Panel5;
   platform::TProgressBar& ProgressBar1;
+  platform::TLabel& llFileName;   // beside ProgressBar1: the entry being extracted
   platform::TProgressBar& ProgressBar2;
+  platform::TLabel& llFileCount;  // beside ProgressBar2: "n of m"
   platform::TBevel& Bevel1;
   platform::TButton& BackButton;
   platform::TButton& NextButton;
@@ -61,10 +63,11 @@ class TInstallForm final : public platform::TForm, private TProgressSink, privat
   void ReturnToDirectoryPage();
 
   // The procedures' host: progress to the bars, questions and notices as message boxes.
+  void FileStarted(const std::string& name, std::int32_t number, std::int32_t count) override;
   void FilePercentDone(std::int32_t percent) override;
   void TotalPercentDone(std::int32_t percent) override;
   bool Ask(const std::string& question) override;
-  void Tell(const std::string& notice, const std::string& caption) override;
+  void Tell(const std::string& notice, const std::string& caption, TNoticeKind kind) override;
 
   std::vector<std::string> FArguments;
   std::string FProgramFile;

@@ -2,7 +2,7 @@
 
 #include "base/exceptions.h"
 #include "base/format.h"
-#include "installer/registry_cursor.h"
+#include "installer/file_utilities.h"
 #include "installer/suite.h"
 #include "platform/files.h"
 #include "platform/shell.h"
@@ -10,6 +10,12 @@
 namespace qel::installer {
 
 namespace {
+
+std::string PublisherMenuFolder() {
+  std::string programs;
+  if (!platform::GetProgramsFolder(programs)) programs = FallbackProgramsFolder;
+  return programs + "\\" + PublisherFolder;
+}
 
 // One level, as the shell's folders are made; the error carries the system's code.
 void EnsureFolder(const std::string& folder) {
@@ -21,25 +27,26 @@ void EnsureFolder(const std::string& folder) {
 
 }  // namespace
 
+std::string SuiteMenuFolder() { return PublisherMenuFolder() + "\\" + SuiteName; }
+
 std::string CreateMenuFolder() {
-  std::string programs;
-  std::string folder =
-      platform::GetProgramsFolder(programs) ? programs + "\\" + PublisherFolder : FallbackProgramsFolder;
-  EnsureFolder(folder);
-  folder += std::string("\\") + SuiteName;
+  EnsureFolder(PublisherMenuFolder());
+  const std::string folder = SuiteMenuFolder();
   EnsureFolder(folder);
   return folder;
 }
 
-std::string MenuFolderToRemove() {
-  TRegistryCursor registry;
-  // Below the per-user "Software" there is normally no "SOFTWARE": that step fails and the
-  // walk goes on from where it stands.
-  for (const char* key : {"SOFTWARE", "Microsoft", "Windows", "CurrentVersion", "Explorer"}) {
-    registry.OpenKey(key, false);
+bool RemoveMenuFolder() {
+  const std::string folder = SuiteMenuFolder();
+  if (platform::DirectoryExists(folder)) {
+    std::string list = folder;
+    list += '\0';
+    list += '\0';
+    // Permanently and without asking; the shell may show its own errors.
+    ShellFileOp(0, platform::foDelete, list, false, list);
   }
-  return registry.ReadString("Shell Folders", "Programs", FallbackProgramsFolder) + "\\" + PublisherFolder + "\\" +
-         SuiteName;
+  platform::RemoveDir(PublisherMenuFolder());  // only when empty: other programs of Qel may live there
+  return !platform::DirectoryExists(folder);
 }
 
 }  // namespace qel::installer

@@ -1,18 +1,21 @@
-// The suite's folder in the Start menu.
+// The suite's folder in the Start menu: Programs\Qel\Qel Orvane, where Programs is the
+// shell's per-user programs folder, or FallbackProgramsFolder when the shell names none.
+// Install and uninstall find it by the same rule, so the uninstaller removes what the
+// install made.
 #pragma once
 
 #include <string>
 
 namespace qel::installer {
 
-// The folder the install puts its shortcuts in, created level by level where missing:
-// Programs\Qel\Qel Orvane, or FallbackProgramsFolder\Qel Orvane when the shell names no
-// Programs folder. Raises base::EInOutError, with the system's code, when a level cannot be made.
+std::string SuiteMenuFolder();
+
+// The folder, created level by level where missing. Raises base::EInOutError, with the
+// system's code, when a level cannot be made.
 std::string CreateMenuFolder();
 
-// The folder the uninstaller removes: the per-user "Programs" shell folder from the
-// registry, or FallbackProgramsFolder, followed by \Qel\Qel Orvane. Raises
-// ERegistryException when the registry holds that value with another type than a string.
-std::string MenuFolderToRemove();
+// Deletes the folder with everything in it, then its parent "Qel" when nothing else is
+// left there. False when the suite's folder is still there afterwards.
+bool RemoveMenuFolder();
 
 }  // namespace qel::installer

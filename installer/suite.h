@@ -7,7 +7,8 @@
 namespace qel::installer {
 
 inline constexpr const char* SuiteName = "Qel Orvane";
-// The folder above the suite's own, in the Start menu and in the per-user registry.
+inline constexpr const char* SuiteVersion = "1.0";
+// The publisher, and the folder above the suite's own in the Start menu and the per-user registry.
 inline constexpr const char* PublisherFolder = "Qel";
 
 // The archive, relative to the current directory, and the manifest in the installation directory.
@@ -20,6 +21,11 @@ inline constexpr const char* MainProgram = "Dovra.exe";
 // The installer's usual name, and the argument that makes it the uninstaller.
 inline constexpr const char* InstallerFile = "Install.exe";
 inline constexpr const char* UninstallArgument = "u";
+// The uninstaller cannot delete its own file while it runs: a copy of it in the temporary
+// folder, started with this argument, the uninstaller's process id and its path, removes
+// it once it has ended.
+inline constexpr const char* CopyRemovalArgument = "/cleanup";
+inline constexpr const char* TemporaryUninstallerName = "Qel Orvane uninstall.exe";
 
 // Where the Start menu is taken to be when no Programs folder is known.
 inline constexpr const char* FallbackProgramsFolder = "C:\\WINDOWS\\Main menu\\Programs";
