@@ -1,7 +1,7 @@
 #include "installer/uninstallation.h"
 
 #include <algorithm>
-#include <exception>
+#include <utility>
 
 #include "base/exceptions.h"
 #include "base/text.h"
