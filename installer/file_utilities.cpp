@@ -57,16 +57,31 @@ void CopyFileTo(const std::string& source, const std::string& destination) {
     throw base::EFOpenError(base::Format("Cannot open file \"%s\". %s", {source, platform::LastErrorText()}));
   }
   TFileCloser closeInput(input);
-  const platform::FileHandle output = platform::FileCreate(target);
-  if (output == platform::InvalidFileHandle) {
-    throw base::EFCreateError(base::Format("Cannot create file \"%s\". %s", {target, platform::LastErrorText()}));
+  std::string failure;
+  {
+    const platform::FileHandle output = platform::FileCreate(target);
+    if (output == platform::InvalidFileHandle) {
+      throw base::EFCreateError(base::Format("Cannot create file \"%s\". %s", {target, platform::LastErrorText()}));
+    }
+    TFileCloser closeOutput(output);
+    // Until a read gives nothing: a count short of the buffer need not be the end.
+    for (;;) {
+      const std::int32_t got = platform::FileRead(input, buffer.get(), CopyBufferSize);
+      if (got == 0) break;
+      if (got < 0) {
+        failure = base::Format("Cannot read file \"%s\". %s", {source, platform::LastErrorText()});
+        break;
+      }
+      if (platform::FileWrite(output, buffer.get(), got) != got) {
+        failure = base::Format("Cannot write to file \"%s\". %s", {target, platform::LastErrorText()});
+        break;
+      }
+    }
   }
-  TFileCloser closeOutput(output);
-  std::int32_t got = 0;
-  do {
-    got = platform::FileRead(input, buffer.get(), CopyBufferSize);
-    if (got > 0) platform::FileWrite(output, buffer.get(), got);
-  } while (got == CopyBufferSize);
+  if (failure.empty()) return;
+  // A short copy is no copy: it must not pass for the file.
+  platform::DeleteFile(target);
+  throw base::EWriteError(failure);
 }
 
 bool ShellFileOp(std::uintptr_t window, std::uint32_t operation, const std::string& from, bool allowUndo,

@@ -13,7 +13,8 @@ bool HasAttr(const std::string& path, std::uint32_t mask);
 // Copies the bytes of source to destination, a file path or an existing directory (the copy
 // then takes the source's file name). The copy is a new file with normal attributes.
 // Raises base::EFOpenError when the source cannot be opened, base::EFCreateError when the
-// destination cannot be created; a read or write failing midway ends the copy silently.
+// destination cannot be created, and base::EWriteError, naming the file and the system's
+// reason, when a read or a write fails midway; the partial copy is then deleted.
 void CopyFileTo(const std::string& source, const std::string& destination);
 
 // A shell file operation on lists in the shell's form (each path ended by a NUL, one more NUL

@@ -1,6 +1,9 @@
 #include "installer/install_form.h"
 
+#include "installer/installation.h"
 #include "installer/registry_cursor.h"
+#include "installer/suite.h"
+#include "installer/uninstallation.h"
 #include "platform/shell.h"
 #include "platform/ui.h"
 
@@ -8,7 +11,7 @@ namespace qel::installer {
 
 namespace {
 constexpr const char* WelcomeStep = "Welcome to Qel Orvane Installation";
-constexpr const char* Attention = "Attention";
+constexpr const char* DirectoryStep = "Select directory";
 }  // namespace
 
 const char* const WelcomeText =
@@ -35,7 +38,9 @@ TInstallForm::TInstallForm(std::vector<std::string> arguments, std::string progr
       BrowseDirButton(Add<platform::TButton>("BrowseDirButton", &Panel3)),
       Panel5(Add<platform::TPanel>("Panel5", &InstallPanel)),
       ProgressBar1(Add<platform::TProgressBar>("ProgressBar1", &Panel5)),
+      llFileName(Add<platform::TLabel>("llFileName", &Panel5)),
       ProgressBar2(Add<platform::TProgressBar>("ProgressBar2", &Panel5)),
+      llFileCount(Add<platform::TLabel>("llFileCount", &Panel5)),
       Bevel1(Add<platform::TBevel>("Bevel1")),
       BackButton(Add<platform::TButton>("BackButton")),
       NextButton(Add<platform::TButton>("NextButton")),
@@ -74,7 +79,9 @@ void TInstallForm::BuildLayout() {
   BrowseDirButton.SetCaption("...");
   BrowseDirButton.Hint = "Browse";
   ProgressBar1.SetBounds(TBounds{8, 16, 409, 17});
+  llFileName.SetBounds(TBounds{8, 35, 409, 13});
   ProgressBar2.SetBounds(TBounds{8, 48, 409, 17});
+  llFileCount.SetBounds(TBounds{8, 67, 409, 13});
   Bevel1.SetBounds(TBounds{8, 272, 449, 2});
   BackButton.SetBounds(TBounds{200, 288, 73, 25});
   BackButton.SetCaption("<< Back");
@@ -84,7 +91,7 @@ void TInstallForm::BuildLayout() {
   ExitButton.SetBounds(TBounds{384, 288, 73, 25});
   ExitButton.SetCaption("Cancel");
 
-  Zipper.SetZipName("image.zip");
+  Zipper.SetZipName(ImageName);
   Zipper.SetRecreateDirs(true);
   Zipper.SetOverwriteMode(archive::TUZOverwriteMode::Always);
   Zipper.SetDoAll(true);
@@ -107,10 +114,11 @@ void TInstallForm::FormShow(platform::TControl&) {
     registry.OpenKey("SOFTWARE", false);
     registry.OpenKey("Microsoft", false);
     registry.OpenKey("Windows", false);
-    EditDir.SetText(registry.ReadString("CurrentVersion", "ProgramFilesDir", "C:") + "\\Qel\\Qel Orvane");
+    EditDir.SetText(registry.ReadString("CurrentVersion", "ProgramFilesDir", "C:") + "\\" + PublisherFolder + "\\" +
+                    SuiteName);
   }
   // Byte for byte: "U", "/u" or "-u" install.
-  if (!FArguments.empty() && FArguments.front() == "u") DoUninstall();
+  if (!FArguments.empty() && FArguments.front() == UninstallArgument) DoUninstall();
   llStepInfo.SetCaption(WelcomeStep);
   Panel5.Hide();
   Panel3.Hide();
@@ -119,8 +127,7 @@ void TInstallForm::FormShow(platform::TControl&) {
 
 void TInstallForm::FormCloseQuery(platform::TControl&, bool& CanClose) {
   if (FSkipExitQuery) return;
-  CanClose = platform::ShowMessageBox("Do you really want to exit?", Attention,
-                                      platform::mbOKCancel | platform::mbIconInformation) == platform::idOK;
+  CanClose = Ask("Do you really want to exit?");
 }
 
 void TInstallForm::NextButtonClick(platform::TControl&) {
@@ -128,7 +135,7 @@ void TInstallForm::NextButtonClick(platform::TControl&) {
   if (Panel2.Visible()) {
     Panel2.Hide();
     Panel3.Show();
-    llStepInfo.SetCaption("Select directory");
+    llStepInfo.SetCaption(DirectoryStep);
     NextButton.SetCaption("Copy >>");
   } else if (Panel3.Visible()) {
     Panel3.Hide();
@@ -159,5 +166,65 @@ void TInstallForm::BrowseDirButtonClick(platform::TControl&) {
 void TInstallForm::ZipperFilePercentDone(base::TObject&, std::int32_t Percent) { ProgressBar1.SetPosition(Percent); }
 
 void TInstallForm::ZipperTotalPercentDone(base::TObject&, std::int32_t Percent) { ProgressBar2.SetPosition(Percent); }
+
+void TInstallForm::DoInstall() {
+  const std::string directory = EditDir.Text();
+  if (!TInstallation::AcceptsDirectory(directory)) {
+    Tell("Please choose the full path of the installation directory, for example "
+         "C:\\Program Files\\Qel\\Qel Orvane.",
+         AttentionCaption, TNoticeKind::nkInformation);
+    ReturnToDirectoryPage();
+    return;
+  }
+  TInstallation installation(Zipper, directory, FProgramFile, *this, *this);
+  installation.Extract();
+  // From here on the suite is on disk: a close needs no confirmation.
+  FSkipExitQuery = true;
+  installation.PutInPlace();
+  installation.Conclude();
+  Close();
+}
+
+void TInstallForm::ReturnToDirectoryPage() {
+  Panel5.Hide();
+  Panel3.Show();
+  NextButton.Show();
+  BackButton.Show();
+  ExitButton.Show();
+  llStepInfo.SetCaption(DirectoryStep);
+}
+
+void TInstallForm::DoUninstall() {
+  FSkipExitQuery = true;
+  TUninstallation uninstallation(FProgramFile, *this);
+  if (uninstallation.Confirm()) {
+    try {
+      uninstallation.Run();
+    } catch (...) {
+      Close();
+      throw;
+    }
+  }
+  Close();
+}
+
+void TInstallForm::FileStarted(const std::string& name, std::int32_t number, std::int32_t count) {
+  llFileName.SetCaption(name);
+  llFileCount.SetCaption(std::to_string(number) + " of " + std::to_string(count));
+}
+
+void TInstallForm::FilePercentDone(std::int32_t percent) { ZipperFilePercentDone(Zipper, percent); }
+
+void TInstallForm::TotalPercentDone(std::int32_t percent) { ZipperTotalPercentDone(Zipper, percent); }
+
+bool TInstallForm::Ask(const std::string& question) {
+  return platform::ShowMessageBox(question, AttentionCaption, platform::mbOKCancel | platform::mbIconInformation) ==
+         platform::idOK;
+}
+
+void TInstallForm::Tell(const std::string& notice, const std::string& caption, TNoticeKind kind) {
+  const std::uint32_t icon = kind == TNoticeKind::nkError ? platform::mbIconStop : platform::mbIconInformation;
+  platform::ShowMessageBox(notice, caption, platform::mbOK | icon);
+}
 
 }  // namespace qel::installer

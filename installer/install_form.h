@@ -1,16 +1,18 @@
 // The setup program's one window: the three-page installation wizard, and the host of the
-// uninstaller when the program is started with "u".
+// uninstaller when the program is started with "u". The window wires its pages and buttons
+// to the installation and uninstallation, and shows their progress, questions and notices.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "archive/zip.h"
+#include "installer/procedure_host.h"
 #include "platform/ui_controls.h"
 
 namespace qel::installer {
 
-class TInstallForm final : public platform::TForm {
+class TInstallForm final : public platform::TForm, private TProgressSink, private TUserDialogue {
  public:
   // arguments: the command line without the program's own name. programFile: the running
   // program's full path (tests name a stand-in).
@@ -30,7 +32,9 @@ class TInstallForm final : public platform::TForm {
   platform::TButton& BrowseDirButton;
   platform::TPanel& Panel5;
   platform::TProgressBar& ProgressBar1;
+  platform::TLabel& llFileName;   // beside ProgressBar1: the entry being extracted
   platform::TProgressBar& ProgressBar2;
+  platform::TLabel& llFileCount;  // beside ProgressBar2: "n of m"
   platform::TBevel& Bevel1;
   platform::TButton& BackButton;
   platform::TButton& NextButton;
@@ -47,7 +51,8 @@ class TInstallForm final : public platform::TForm {
   void ZipperFilePercentDone(base::TObject& Sender, std::int32_t Percent);
   void ZipperTotalPercentDone(base::TObject& Sender, std::int32_t Percent);
 
-  // The work behind the last wizard step, and the uninstaller.
+  // The work behind the last wizard step, and the uninstaller: each runs its procedure and
+  // ends with a close request.
   void DoInstall();
   void DoUninstall();
 
@@ -55,9 +60,14 @@ class TInstallForm final : public platform::TForm {
 
  private:
   void BuildLayout();
-  std::string MenuFolder();
-  void WriteManifest(const std::string& installDir);
-  void RegisterSuite(const std::string& installDir, const std::string& ownName);
+  void ReturnToDirectoryPage();
+
+  // The procedures' host: progress to the bars, questions and notices as message boxes.
+  void FileStarted(const std::string& name, std::int32_t number, std::int32_t count) override;
+  void FilePercentDone(std::int32_t percent) override;
+  void TotalPercentDone(std::int32_t percent) override;
+  bool Ask(const std::string& question) override;
+  void Tell(const std::string& notice, const std::string& caption, TNoticeKind kind) override;
 
   std::vector<std::string> FArguments;
   std::string FProgramFile;

@@ -73,15 +73,27 @@ std::string TRegistryCursor::ReadString(const std::string& section, const std::s
   return data;
 }
 
-void TRegistryCursor::WriteString(const std::string& section, const std::string& name, const std::string& value) {
+namespace {
+
+// Creates or opens the subkey section of base and stores one value through set.
+template <class TSetValue>
+void WriteValue(platform::RegistryKey parent, const std::string& section, const std::string& name, TSetValue&& set) {
   platform::RegistryKey key = platform::NoRegistryKey;
-  if (platform::RegistryCreateKey(Base(), section, key) != Success) {
+  if (platform::RegistryCreateKey(parent, section, key) != Success) {
     throw ERegistryException(base::Format("Failed to create key %s", {section}));
   }
   TKeyCloser closer(key);
-  if (platform::RegistrySetString(key, name, value) != Success) {
-    throw ERegistryException(base::Format("Failed to set data for '%s'", {name}));
-  }
+  if (set(key) != Success) throw ERegistryException(base::Format("Failed to set data for '%s'", {name}));
+}
+
+}  // namespace
+
+void TRegistryCursor::WriteString(const std::string& section, const std::string& name, const std::string& value) {
+  WriteValue(Base(), section, name, [&](platform::RegistryKey key) { return platform::RegistrySetString(key, name, value); });
+}
+
+void TRegistryCursor::WriteInteger(const std::string& section, const std::string& name, std::uint32_t value) {
+  WriteValue(Base(), section, name, [&](platform::RegistryKey key) { return platform::RegistrySetDword(key, name, value); });
 }
 
 bool TRegistryCursor::DeleteKey(const std::string& name) { return DeleteTree(Base(), name); }

@@ -2,6 +2,7 @@
 // current key below it, every key opened with full access.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "base/exceptions.h"
@@ -33,6 +34,8 @@ class TRegistryCursor final {
   // Creates or opens the subkey section and stores the value as a string; raises
   // ERegistryException when either fails.
   void WriteString(const std::string& section, const std::string& name, const std::string& value);
+  // The same for a number, stored as a DWORD.
+  void WriteInteger(const std::string& section, const std::string& name, std::uint32_t value);
   // Removes the subkey name of the current key with all its subkeys, deepest first.
   bool DeleteKey(const std::string& name);
 

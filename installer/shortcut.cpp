@@ -1,5 +1,7 @@
 #include "installer/shortcut.h"
 
+#include "base/exceptions.h"
+#include "base/format.h"
 #include "base/text.h"
 #include "installer/installer_errors.h"
 #include "platform/files.h"
@@ -37,7 +39,8 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
   link.SetPath(target);
   link.SetArguments(arguments);
   link.SetWorkingDirectory(base::ExtractFilePath(target));
-  link.Save(FreeLinkFileName(LinkFileName(linkName)));
+  const std::string linkFile = FreeLinkFileName(LinkFileName(linkName));
+  if (!link.Save(linkFile)) throw base::EFCreateError(base::Format("Cannot create the shortcut \"%s\".", {linkFile}));
 }
 
 }  // namespace qel::installer

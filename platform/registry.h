@@ -33,6 +33,8 @@ void RegistryCloseKey(RegistryKey key);
 // The type and the data of a value; string data without its terminating NUL.
 std::int32_t RegistryQueryValue(RegistryKey key, const std::string& name, std::uint32_t& type, std::string& data);
 std::int32_t RegistrySetString(RegistryKey key, const std::string& name, const std::string& value);
+// Stores value as REG_DWORD (four bytes, little-endian).
+std::int32_t RegistrySetDword(RegistryKey key, const std::string& name, std::uint32_t value);
 // The name of the subkey at index (0 first), or ERROR_NO_MORE_ITEMS (259) past the last.
 std::int32_t RegistryEnumKey(RegistryKey key, std::uint32_t index, std::string& name);
 // Deletes a subkey (or a path below parent) that has no subkeys of its own; one that has

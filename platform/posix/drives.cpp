@@ -29,6 +29,15 @@ std::string SandboxFileOf(const std::string& folder, char letter) {
 
 }  // namespace
 
+std::int64_t posix::DriveCapacity(char letter) {
+  const std::string capacityFile = SandboxFileOf("capacity", letter);
+  if (capacityFile.empty()) return -1;
+  std::ifstream input(capacityFile);
+  std::int64_t capacity = -1;
+  input >> capacity;
+  return input ? capacity : -1;
+}
+
 TDriveType GetDriveType(const std::string& root) {
   const char letter = DriveLetterOf(root);
   if (letter == 0 || posix::DriveHostRoot(letter).empty()) return TDriveType::dtNoRootDir;

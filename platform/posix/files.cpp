@@ -12,6 +12,7 @@
 #include "platform/posix/host_path.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/open_files.h"
+#include "platform/posix/sandbox.h"
 
 namespace qel::platform {
 
@@ -63,6 +64,12 @@ int DaysInMonth(int year, int month) {
 
 int Descriptor(FileHandle handle) { return static_cast<int>(handle); }
 
+// The capacity of the drive a resolved path lies on (see posix::DriveCapacity).
+std::int64_t SizeLimitOf(const posix::THostPath& path) {
+  const std::string& name = path.Windows;
+  return name.size() >= 2 && name[1] == ':' ? posix::DriveCapacity(name[0]) : -1;
+}
+
 // Registers a freshly opened descriptor; closes it when the sharing rules refuse it.
 bool Register(int fd, posix::TOpenFile& file) {
   struct stat info {};
@@ -94,6 +101,7 @@ FileHandle FileOpen(const std::string& name, std::uint32_t mode) {
   file.CanRead = (mode & AccessMask) != fmOpenWrite;
   file.CanWrite = (mode & AccessMask) != fmOpenRead;
   SetSharing(mode, file);
+  file.SizeLimit = SizeLimitOf(path);
   if (S_ISDIR(info.st_mode) || (file.CanWrite && IsReadOnly(info))) return Failed(ErrorAccessDenied);
 
   const int flags = file.CanRead && file.CanWrite ? O_RDWR : file.CanWrite ? O_WRONLY : O_RDONLY;
@@ -117,6 +125,7 @@ FileHandle FileCreate(const std::string& name) {
   if (fd < 0) return FailedFromErrno(errno);
   posix::TOpenFile file;
   file.CanRead = file.CanWrite = true;
+  file.SizeLimit = SizeLimitOf(path);
   if (!Register(fd, file)) return InvalidFileHandle;
   if (ftruncate(fd, 0) != 0) {
     const int error = errno;
@@ -148,6 +157,11 @@ std::int32_t FileWrite(FileHandle handle, const void* buffer, std::int32_t count
   if (!file) return -1;
   if (count < 0) return Fail(ErrorInvalidParameter), -1;
   if (!file->CanWrite) return Fail(ErrorAccessDenied), -1;
+  if (file->SizeLimit >= 0) {
+    // A full disk takes none of a write that does not fit.
+    const off_t position = lseek(Descriptor(handle), 0, SEEK_CUR);
+    if (position < 0 || position + count > file->SizeLimit) return Fail(posix::ErrorDiskFull), -1;
+  }
   const auto* bytes = static_cast<const char*>(buffer);
   std::int32_t total = 0;
   while (total < count) {

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <optional>
 
 namespace qel::platform::posix {
@@ -18,6 +19,7 @@ struct TOpenFile {
   TFileIdentity Identity;
   bool CanRead = false, CanWrite = false;      // the access of this open
   bool ShareRead = false, ShareWrite = false;  // what it lets other opens do
+  std::int64_t SizeLimit = -1;  // the size the file may grow to on its drive, -1 for no limit
 };
 
 // Records the open of descriptor fd unless an open of the same file conflicts with it:

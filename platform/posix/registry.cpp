@@ -19,6 +19,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/posix/registry_hive.h"
@@ -315,7 +316,9 @@ std::int32_t RegistryQueryValue(RegistryKey key, const std::string& name, std::u
   return ErrorSuccess;
 }
 
-std::int32_t RegistrySetString(RegistryKey key, const std::string& name, const std::string& value) {
+namespace {
+
+std::int32_t SetValue(RegistryKey key, const std::string& name, std::uint32_t type, std::string data) {
   const std::string_view valueName(name.c_str());
   // A value name is quoted on one line of the hive file, so it cannot hold a line break.
   if (valueName.find_first_of("\r\n") != std::string_view::npos) return ErrorInvalidParameter;
@@ -325,8 +328,20 @@ std::int32_t RegistrySetString(RegistryKey key, const std::string& name, const s
   TRegistryKeyNode* node = nullptr;
   if (const std::int32_t result = ResolveKey(key, hive, path, node); result != ErrorSuccess) return result;
   if (!HiveWritable(*hive)) return ErrorAccessDenied;
-  node->SetValue(valueName, RegistryString, value);
+  node->SetValue(valueName, type, std::move(data));
   return SaveHive(*hive);
+}
+
+}  // namespace
+
+std::int32_t RegistrySetString(RegistryKey key, const std::string& name, const std::string& value) {
+  return SetValue(key, name, RegistryString, value);
+}
+
+std::int32_t RegistrySetDword(RegistryKey key, const std::string& name, std::uint32_t value) {
+  std::string data;
+  for (int shift = 0; shift < 32; shift += 8) data += static_cast<char>(value >> shift & 0xFF);
+  return SetValue(key, name, RegistryDword, std::move(data));
 }
 
 std::int32_t RegistryEnumKey(RegistryKey key, std::uint32_t index, std::string& name) {

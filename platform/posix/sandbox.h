@@ -7,6 +7,7 @@
 // Start Menu\Programs folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace qel::platform::posix {
@@ -33,6 +34,11 @@ void SetFreshSystemHook(TFreshSystemHook hook);
 
 // The POSIX folder of a drive's root, or empty when the drive does not exist.
 std::string DriveHostRoot(char drive);
+
+// The size a file on drive letter may grow to: the number on the first line of
+// $QEL_ROOT/capacity/<letter>, or -1 when there is no such file. It lets a test try out a
+// disk that refuses a write, as a full one does.
+std::int64_t DriveCapacity(char letter);
 
 // A POSIX path of this machine as the Z: path Windows programs see ("/a/b" -> "Z:\a\b").
 std::string HostToWindowsPath(const std::string& hostPath);

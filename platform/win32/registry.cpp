@@ -65,6 +65,11 @@ std::int32_t RegistrySetString(RegistryKey key, const std::string& name, const s
                         static_cast<DWORD>(value.size() + 1));
 }
 
+std::int32_t RegistrySetDword(RegistryKey key, const std::string& name, std::uint32_t value) {
+  const DWORD data = value;
+  return RegSetValueExA(AsHkey(key), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+}
+
 std::int32_t RegistryEnumKey(RegistryKey key, std::uint32_t index, std::string& name) {
   // A key name has at most 255 characters; the buffer grows should a system allow more.
   std::vector<char> buffer(256);

@@ -195,11 +195,12 @@ void TWindowsBackend::Sync() {
   if (!FForm.Visible()) ShowWindow(FWindow, SW_HIDE);
 }
 
+// An allowed close hides the window; the message loop ends on CloseRequested once control
+// is back in it. No quit message is posted: a close during extraction arrives inside the
+// install's own message processing, and a pending WM_QUIT would end the next message box
+// (the install's completion question) the moment it opens.
 void TWindowsBackend::AfterHandler() {
-  if (FForm.CloseRequested()) {
-    ShowWindow(FWindow, SW_HIDE);
-    PostQuitMessage(0);
-  }
+  if (FForm.CloseRequested()) ShowWindow(FWindow, SW_HIDE);
   Sync();
 }
 

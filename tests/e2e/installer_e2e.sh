@@ -1,7 +1,9 @@
 #!/bin/sh
 # The native installer end to end, driven through its terminal front end in a fresh sandbox:
-# install from a demo image.zip, check what landed where, then uninstall with the copy the
-# install left in the installation directory.
+# install from a demo image.zip, install again over it (a repair), check what landed where
+# (files, shortcut targets read back from the .lnk files, registry values), then uninstall
+# with the copy the install left in the installation directory and check that nothing of the
+# suite is left.
 #   installer_e2e.sh INSTALL_PROGRAM SCRATCH_DIR
 set -eu
 program=$1
@@ -20,32 +22,112 @@ check() {  # check DESCRIPTION COMMAND...
   if "$@"; then echo "ok: $description"; else echo "FAILED: $description"; failed=1; fi
 }
 
+# Prints what the sandbox holds that a check compares: "link NAME -> TARGET ARGUMENTS" for
+# each .lnk in the menu folder (decoded from the Shell Link format), and "reg NAME=VALUE" for
+# each value of the suite's uninstall entry.
+describe() {
+  python3 - "$QEL_ROOT" "$1" <<'PY'
+import os, re, struct, sys
+root, menu = sys.argv[1], sys.argv[2]
+
+def link_fields(path):
+    data = open(path, "rb").read()
+    flags = struct.unpack_from("<I", data, 20)[0]
+    pos = 76
+    if flags & 0x01:  # an item-ID list comes first
+        pos += 2 + struct.unpack_from("<H", data, pos)[0]
+    target = ""
+    if flags & 0x02:  # link information: the local base path
+        size, _, _, _, base = struct.unpack_from("<IIIII", data, pos)
+        target = data[pos + base:data.index(b"\0", pos + base)].decode("cp1252")
+        pos += size
+    strings = {}
+    unicode = flags & 0x80
+    for bit, name in ((0x04, "name"), (0x08, "relative"), (0x10, "directory"), (0x20, "arguments")):
+        if flags & bit:
+            count = struct.unpack_from("<H", data, pos)[0]
+            width = 2 if unicode else 1
+            raw = data[pos + 2:pos + 2 + count * width]
+            strings[name] = raw.decode("utf-16-le" if unicode else "cp1252")
+            pos += 2 + count * width
+    return target, strings.get("arguments", "")
+
+if os.path.isdir(menu):
+    for name in sorted(os.listdir(menu)):
+        target, arguments = link_fields(os.path.join(menu, name))
+        print("link %s -> %s %s" % (name, target, arguments))
+text = open(os.path.join(root, "system.reg"), encoding="latin-1").read()
+section = re.search(r"\[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Qel Orvane\]\r?\n(.*?)(\r?\n\r?\n|\Z)",
+                    text, re.S | re.I)
+if section:
+    for line in section.group(1).splitlines():
+        print("reg " + line)
+PY
+}
+
+install() {  # install LOG
+  (cd "$scratch/source" && printf 'next\nset C:\\Suite\ncopy\nc\n' | ./Install > "$1" 2>&1)
+}
+
 # Welcome page, directory page with a directory of our own, copy; the completion question
-# is answered Cancel, so nothing is launched.
-(cd "$scratch/source" && printf 'next\nset C:\\Suite\ncopy\nc\n' | ./Install > "$scratch/install.log" 2>&1)
+# is answered Cancel, so nothing is launched. Then the same again over the first install.
+install "$scratch/install.log"
 suite="$QEL_ROOT/drive_c/Suite"
+menu=$(find "$QEL_ROOT" -type d -name "Qel Orvane" | head -n 1)
+describe "$menu" > "$scratch/first.txt"
+echo changed > "$suite/DoVra.exe"
+install "$scratch/install2.log"
+describe "$menu" > "$scratch/second.txt"
+
 check "the programs are extracted" test -f "$suite/DoVra.exe" -a -f "$suite/qellantern.url"
+check "the second install replaced a changed file" grep -q "stand-in for DoVra.exe" "$suite/DoVra.exe"
 check "the folders are extracted" test -f "$suite/Docs/readme.txt"
 check "the installer copied itself" cmp -s "$program" "$suite/Install"
+check "the installation directory holds the archive's entries, the copy and the manifest" \
+  test "$(cd "$suite" && find . | LC_ALL=C sort | tr '\n' ' ')" = ". ./DoVra.exe ./Docs ./Docs/readme.txt ./Install ./QelDayvo.exe ./QelFarrow.exe ./QelMarken.exe ./QelPixet.exe ./QelScrivo.exe ./QelZonda.exe ./install.dat ./qellantern.url "
 check "the manifest lists every entry" sh -c "printf 'DoVra.exe\r\nQelPixet.exe\r\nQelFarrow.exe\r\nQelMarken.exe\r\nQelZonda.exe\r\nQelDayvo.exe\r\nQelScrivo.exe\r\nqellantern.url\r\nDocs\\\\\r\nDocs\\\\readme.txt\r\n' | cmp -s - '$suite/install.dat'"
-menu=$(find "$QEL_ROOT" -type d -name "Qel Orvane" | head -n 1)
-check "the Start-menu folder holds nine shortcuts" test "$(ls "$menu" 2>/dev/null | grep -c '\.lnk$')" = 9
-check "the uninstall entry is registered" grep -q '"UninstallString"="C:\\\\Suite\\\\Install u"' "$QEL_ROOT/system.reg"
+cat > "$scratch/expected.txt" <<'EXPECTED'
+link Pixet.lnk -> C:\Suite\QelPixet.exe 
+link Qel Dayvo.lnk -> C:\Suite\QelDayvo.exe 
+link Qel Dovra.lnk -> C:\Suite\DoVra.exe 
+link Qel Farrow.lnk -> C:\Suite\QelFarrow.exe 
+link Qel Lantern.lnk -> C:\Suite\qellantern.url 
+link Qel Marken.lnk -> C:\Suite\QelMarken.exe 
+link Qel Scrivo.lnk -> C:\Suite\QelScrivo.exe 
+link Qel Zonda.lnk -> C:\Suite\QelZonda.exe 
+link Uninstall.lnk -> C:\Suite\Install u
+reg "DisplayName"="Qel Orvane"
+reg "UninstallString"="\"C:\\Suite\\Install\" u"
+reg "DisplayIcon"="C:\\Suite\\Dovra.exe"
+reg "DisplayVersion"="1.0"
+reg "Publisher"="Qel"
+reg "InstallLocation"="C:\\Suite\\"
+reg "EstimatedSize"=dword:0000002d
+reg "NoModify"=dword:00000001
+reg "NoRepair"=dword:00000001
+EXPECTED
+check "the shortcuts point at the suite, the uninstall entry is complete" cmp -s "$scratch/expected.txt" "$scratch/first.txt"
+check "installing again leaves one set of shortcuts and one entry" cmp -s "$scratch/first.txt" "$scratch/second.txt"
 check "the program path is recorded" grep -q '"Program Path"="C:\\\\Suite\\\\Dovra.exe"' "$QEL_ROOT/user.reg"
-check "the completion question was asked" grep -q "Installation complete. Run Qel Dovra?" "$scratch/install.log"
+check "the completion question was asked" grep -q "Installation complete. Run Qel Dovra?" "$scratch/install2.log"
 
+# The registered command, as the list of installed programs would run it.
+command=$(tr -d '\r' < "$QEL_ROOT/system.reg" | sed -n 's/^"UninstallString"="\\"\(.*\)\\" u"$/\1/p' | sed 's/\\\\/\\/g')
+check "the uninstall command names the copy" test "$command" = 'C:\Suite\Install'
 # The copy carries bytes only, as on Windows; the stand-in needs it executable to start it.
 chmod +x "$suite/Install"
 (cd "$scratch" && printf 'o\n' | "$suite/Install" u > "$scratch/uninstall.log" 2>&1)
-check "the listed files are gone" test ! -e "$suite/DoVra.exe" -a ! -e "$suite/Docs/readme.txt"
-check "the manifest is gone" test ! -e "$suite/install.dat"
-check "the installer's copy stays" test -f "$suite/Install"
-check "the Start-menu folder is gone" test ! -d "$menu"
+# The uninstaller's file goes once it has ended, removed by its copy in the temporary folder.
+tries=0
+while [ -e "$suite" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
+check "the notice says the uninstall is complete" grep -q "Uninstalling is completed." "$scratch/uninstall.log"
+check "nothing is left of the installation directory" test ! -e "$suite"
+check "the Start-menu folder and its parent Qel are gone" test ! -d "$menu" -a ! -d "$(dirname "$menu")"
 check "the uninstall entry is gone" sh -c "! grep -q 'Qel Orvane' '$QEL_ROOT/system.reg'"
-check "the notice was shown" grep -q "Uninstalling is completed." "$scratch/uninstall.log"
+check "the temporary copy stays in the temporary folder only" test -f "$QEL_ROOT/drive_c/WINDOWS/Temp/Qel Orvane uninstall.exe"
 
 if [ $failed -ne 0 ]; then
-  echo "--- install log"; cat "$scratch/install.log"
-  echo "--- uninstall log"; cat "$scratch/uninstall.log"
+  for log in install install2 uninstall; do echo "--- $log log"; cat "$scratch/$log.log"; done
+  echo "--- first install"; cat "$scratch/first.txt"
 fi
 exit $failed

@@ -10,6 +10,9 @@
 #include "platform/ui.h"
 #include "support/exception_message.h"
 #include "support/scratch.h"
+#ifndef _WIN32
+#include "platform/posix/sandbox.h"
+#endif
 
 namespace qel::installer {
 namespace {
@@ -70,6 +73,35 @@ TEST(CopyFileTo, FailuresNameThePathAndWriteNothing) {
   EXPECT_NE(createMessage.find("Cannot create file \"" + target + "\"."), std::string::npos) << createMessage;
   // The source was closed again: it can be deleted.
   EXPECT_TRUE(platform::DeleteFile(dir.Path() + "a.txt"));
+}
+
+// A disk that refuses a write midway: the copy is an error that names the file and the
+// system's reason, and no partial copy is left to pass for the file. The stand-in's drive
+// of limited capacity plays the full disk; Wine has no such drive.
+TEST(CopyFileTo, AWriteTheDiskRefusesIsAnErrorAndLeavesNoPartialCopy) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no drive of limited capacity under Windows";
+#else
+  const std::string root = platform::posix::Sandbox().Root;
+  ScratchDir dir;
+  dir.Write("Install.exe", Bytes(20000));
+  const std::string drive = testing::HostPath(root + "/drive_q");
+  const std::string capacity = testing::HostPath(root + "/capacity");
+  ASSERT_TRUE(platform::ForceDirectories(drive) && platform::ForceDirectories(capacity));
+  {
+    const platform::FileHandle limit = platform::FileCreate(capacity + "\\q");
+    ASSERT_EQ(platform::FileWrite(limit, "10000", 5), 5);  // room for the first block only
+    platform::FileClose(limit);
+  }
+  const std::string message =
+      testing::MessageOf<base::EWriteError>([&] { CopyFileTo(dir.Path() + "Install.exe", "Q:\\Install.exe"); });
+  platform::DeleteFile(capacity + "\\q");
+  EXPECT_NE(message.find("Cannot write to file \"Q:\\Install.exe\". There is not enough space on the disk."),
+            std::string::npos)
+      << message;
+  EXPECT_FALSE(platform::FileExists("Q:\\Install.exe"));
+  platform::RemoveDir(drive);
+#endif
 }
 
 TEST(HasAttr, EveryBitOfTheMaskMustBeSetAndAMissingPathHasThemAll) {

@@ -6,13 +6,18 @@
 #include <vector>
 
 #include "base/exceptions.h"
+#include "base/text.h"
 #include "installer/registry_cursor.h"
+#include "installer/uninstallation.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/ui.h"
 #include "support/exception_message.h"
 #include "support/scratch.h"
 #include "support/zip_builder.h"
+#ifndef _WIN32
+#include "platform/posix/shell_link_file.h"
+#endif
 
 namespace qel::installer {
 namespace {
@@ -41,6 +46,35 @@ std::string UninstallEntry(const std::string& name) {
   return registry.ReadString("Qel Orvane", name, "<none>");
 }
 
+// A DWORD value of the uninstall entry; 0xFFFFFFFF when it is missing or of another type.
+std::uint32_t UninstallNumber(const std::string& name) {
+  platform::RegistryKey key = platform::NoRegistryKey;
+  if (platform::RegistryOpenKey(platform::RegistryLocalMachine,
+                                "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Qel Orvane", key) != 0) {
+    return 0xFFFFFFFF;
+  }
+  std::uint32_t type = 0;
+  std::string data;
+  const bool found = platform::RegistryQueryValue(key, name, type, data) == 0;
+  platform::RegistryCloseKey(key);
+  if (!found || type != platform::RegistryDword || data.size() != 4) return 0xFFFFFFFF;
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(data[static_cast<std::size_t>(i)]);
+  return value;
+}
+
+// The target and arguments of a link, where the stand-in can read them back; under Windows
+// only that the link is there.
+void ExpectLinkTarget(const std::string& linkFile, const std::string& expected) {
+#ifndef _WIN32
+  platform::posix::TShellLinkFields fields;
+  ASSERT_TRUE(platform::posix::ReadShellLinkFile(linkFile, fields)) << linkFile;
+  EXPECT_EQ(fields.Target + (fields.Arguments.empty() ? "" : " " + fields.Arguments), expected);
+#else
+  EXPECT_TRUE(platform::FileExists(linkFile)) << expected;
+#endif
+}
+
 std::string ProgramPath() {
   TRegistryCursor registry;
   registry.OpenKey("Qel\\Qel Orvane", false);
@@ -65,8 +99,7 @@ class InstallerTest : public ::testing::Test {
     image.AddStored("DoVra.exe", "main program");
     image.AddStored("Docs/", "");
     image.AddStored("Docs/readme.txt", "read me");
-    const testing::Bytes bytes = image.Build();
-    FSource.Write("image.zip", std::string(bytes.begin(), bytes.end()));
+    WriteImage(image);
     FSource.Write("Install.exe", "the installer");
     ASSERT_TRUE(platform::SetCurrentDir(FSource.Path()));
     TDialogScript::Start();
@@ -87,6 +120,20 @@ class InstallerTest : public ::testing::Test {
   }
 
   std::string InstallDir() const { return FTarget.Path() + "Suite"; }
+
+  void WriteImage(const testing::ZipBuilder& image) {
+    const testing::Bytes bytes = image.Build();
+    FSource.Write("image.zip", std::string(bytes.begin(), bytes.end()));
+  }
+
+  // Runs the installed copy with "u", the first question answered OK.
+  void Uninstall() {
+    TDialogScript::Start();
+    TDialogScript::PushAnswer(platform::idOK);
+    TInstallForm form({"u"}, InstallDir() + "\\Install.exe");
+    form.ShowForm();
+    EXPECT_TRUE(form.CloseRequested());
+  }
 
   // Walks the wizard to the end with the given directory; the completion question gets answer.
   void Install(TInstallForm& form, const std::string& directory, int answer = platform::idCancel) {
@@ -167,8 +214,21 @@ TEST_F(InstallerTest, InstallPutsEverythingInPlace) {
                         "Qel Marken.lnk", "Qel Scrivo.lnk", "Qel Zonda.lnk", "Uninstall.lnk"};
   for (const std::string& link : links) EXPECT_TRUE(platform::FileExists(MenuFolder() + "\\" + link)) << link;
 
+  ExpectLinkTarget(MenuFolder() + "\\Uninstall.lnk", InstallDir() + "\\Install.exe u");
+  EXPECT_EQ(form.llFileName.Caption(), "Docs\\readme.txt");
+  EXPECT_EQ(form.llFileCount.Caption(), "3 of 3");
+
+  // The entry the list of installed programs shows; the command quoted, so a blank in the
+  // path cannot start another program.
   EXPECT_EQ(UninstallEntry("DisplayName"), "Qel Orvane");
-  EXPECT_EQ(UninstallEntry("UninstallString"), InstallDir() + "\\Install.exe u");
+  EXPECT_EQ(UninstallEntry("UninstallString"), "\"" + InstallDir() + "\\Install.exe\" u");
+  EXPECT_EQ(UninstallEntry("DisplayIcon"), InstallDir() + "\\Dovra.exe");
+  EXPECT_EQ(UninstallEntry("DisplayVersion"), "1.0");
+  EXPECT_EQ(UninstallEntry("Publisher"), "Qel");
+  EXPECT_EQ(UninstallEntry("InstallLocation"), InstallDir() + "\\");
+  EXPECT_EQ(UninstallNumber("EstimatedSize"), 1u) << "19 bytes take one KB";
+  EXPECT_EQ(UninstallNumber("NoModify"), 1u);
+  EXPECT_EQ(UninstallNumber("NoRepair"), 1u);
   EXPECT_EQ(ProgramPath(), InstallDir() + "\\Dovra.exe");
   EXPECT_EQ(MessageTexts(), TNames{"Installation complete. Run Qel Dovra?"});
 
@@ -178,6 +238,103 @@ TEST_F(InstallerTest, InstallPutsEverythingInPlace) {
   EXPECT_TRUE(again.CloseRequested());
   EXPECT_EQ(FTarget.Read("Suite\\install.dat"), "DoVra.exe\r\nDocs\\\r\nDocs\\readme.txt\r\n");
   EXPECT_FALSE(platform::FileExists(MenuFolder() + "\\Qel Dovra(1).lnk"));
+}
+
+// A repair over an install whose files are read-only, by a download under another name:
+// every file is replaced, and there is one of each shortcut, one manifest, one entry, all
+// naming the copy this program made.
+TEST_F(InstallerTest, InstallingTwiceReplacesReadOnlyFilesAndKeepsOneOfEverything) {
+  testing::ZipBuilder image;
+  image.AddStored("DoVra.exe", "main program");
+  testing::ZipEntry locked;
+  locked.Name = "Docs/locked.txt";
+  locked.Data = testing::ToBytes("as shipped");
+  locked.ExternalAttributes = 0x21;  // read-only
+  image.Add(locked);
+  WriteImage(image);
+  FSource.Write("Setup.exe", "the installer, renamed");
+  for (int round = 0; round < 2; ++round) {
+    TDialogScript::Start();
+    TInstallForm form({}, FSource.Path() + "Setup.exe");
+    Install(form, InstallDir());
+    ASSERT_TRUE(form.CloseRequested()) << round;
+    EXPECT_EQ(MessageTexts(), TNames{"Installation complete. Run Qel Dovra?"}) << round;
+    if (round == 0) {
+      ASSERT_TRUE(platform::FileSetAttr(InstallDir() + "\\Docs\\locked.txt", 0));
+      FTarget.Write("Suite\\Docs\\locked.txt", "changed");
+      ASSERT_TRUE(platform::FileSetAttr(InstallDir() + "\\Docs\\locked.txt", platform::faReadOnly));
+      ASSERT_TRUE(platform::FileSetAttr(MenuFolder() + "\\Pixet.lnk", platform::faReadOnly));
+    }
+  }
+  EXPECT_EQ(FTarget.Read("Suite\\Docs\\locked.txt"), "as shipped");
+  EXPECT_EQ(FTarget.Names("Suite"), (TNames{"DoVra.exe", "Docs", "Setup.exe", "install.dat"}));
+  EXPECT_EQ(FTarget.Read("Suite\\install.dat"), "DoVra.exe\r\nDocs\\locked.txt\r\n");
+  for (const auto& row : {"Pixet", "Qel Dayvo", "Qel Dovra", "Qel Farrow", "Qel Lantern", "Qel Marken",
+                          "Qel Scrivo", "Qel Zonda", "Uninstall"}) {
+    EXPECT_TRUE(platform::FileExists(MenuFolder() + "\\" + row + ".lnk")) << row;
+    EXPECT_FALSE(platform::FileExists(MenuFolder() + "\\" + row + "(1).lnk")) << row;
+  }
+  ExpectLinkTarget(MenuFolder() + "\\Uninstall.lnk", InstallDir() + "\\Setup.exe u");
+  EXPECT_EQ(UninstallEntry("UninstallString"), "\"" + InstallDir() + "\\Setup.exe\" u");
+  platform::FileSetAttr(MenuFolder() + "\\Pixet.lnk", 0);
+}
+
+// The archive skips an entry or finds it damaged: the user hears which, not that the
+// installation is complete, and the suite is still registered so that it can be repaired.
+TEST_F(InstallerTest, AnEntryLostInExtractionIsReportedInsteadOfCompletion) {
+  testing::ZipBuilder image;
+  image.AddStored("DoVra.exe", "main program");
+  testing::ZipEntry damaged;
+  damaged.Name = "Docs/readme.txt";
+  damaged.Data = testing::ToBytes("read me");
+  damaged.Crc = 0x12345678;
+  image.Add(damaged);
+  WriteImage(image);
+  TInstallForm form({}, FSource.Path() + "Install.exe");
+  Install(form, InstallDir(), platform::idOK);
+  EXPECT_TRUE(form.CloseRequested());
+  ASSERT_EQ(TDialogScript::Shown().size(), 1u);
+  const platform::TShownDialog& shown = TDialogScript::Shown()[0];
+  EXPECT_EQ(shown.Flags, platform::mbOK | platform::mbIconStop);
+  EXPECT_NE(shown.Text.find("Docs\\readme.txt: damaged"), std::string::npos) << shown.Text;
+  EXPECT_EQ(shown.Text.find("Installation complete"), std::string::npos);
+  EXPECT_FALSE(FTarget.Read("Suite\\DoVra.exe").empty());
+  EXPECT_EQ(UninstallEntry("DisplayName"), "Qel Orvane");
+}
+
+// Closing the window during extraction asks first; on OK the install still runs to its end,
+// and its completion question is shown and answered rather than swept away by the close.
+TEST_F(InstallerTest, ACloseDuringExtractionStillGetsTheCompletionQuestionAnswered) {
+  // Deflated, as one stored block: a method's reads are where the archive lets messages in.
+  const std::string text = "main program";
+  testing::ZipEntry deflated;
+  deflated.Name = "DoVra.exe";
+  deflated.Data = testing::ToBytes(text);
+  deflated.Method = 8;
+  deflated.Compressed = testing::Bytes{0x01, static_cast<std::uint8_t>(text.size()), 0x00,
+                                       static_cast<std::uint8_t>(~text.size()), 0xFF};
+  deflated.Compressed->insert(deflated.Compressed->end(), text.begin(), text.end());
+  testing::ZipBuilder image;
+  image.Add(deflated);
+  WriteImage(image);
+  TInstallForm form({}, FSource.Path() + "Install.exe");
+  bool closed = false;
+  platform::SetProcessMessagesHandler([&] {
+    if (closed || !form.Panel5.Showing()) return;
+    closed = true;
+    form.Close();
+  });
+  form.ShowForm();
+  form.NextButton.Click();
+  form.EditDir.SetText(InstallDir());
+  TDialogScript::PushAnswer(platform::idOK);      // the exit question
+  TDialogScript::PushAnswer(platform::idCancel);  // the completion question
+  form.NextButton.Click();
+  platform::SetProcessMessagesHandler(nullptr);
+  EXPECT_TRUE(closed);
+  EXPECT_TRUE(form.CloseRequested());
+  EXPECT_EQ(MessageTexts(), (TNames{"Do you really want to exit?", "Installation complete. Run Qel Dovra?"}));
+  EXPECT_EQ(UninstallEntry("DisplayName"), "Qel Orvane");
 }
 
 TEST_F(InstallerTest, AnEmptyOrRelativeDirectoryIsRefusedBeforeAnythingIsWritten) {
@@ -204,34 +361,64 @@ TEST_F(InstallerTest, AMissingArchiveEndsTheInstallWithTheExitQuestionStillOn) {
   EXPECT_EQ(UninstallEntry("DisplayName"), "<none>");
 }
 
-TEST_F(InstallerTest, UninstallRemovesWhatTheInstallPutThere) {
-  {
-    TInstallForm form({}, FSource.Path() + "Install.exe");
-    Install(form, InstallDir());
-    ASSERT_TRUE(form.CloseRequested());
+// After an uninstall nothing of the suite is left: files, folders the archive made, the
+// manifest, the uninstaller's file, the installation directory, the Start-menu folder with
+// its parent, the entry. A file the user added stays, and so do the folders that hold it.
+TEST_F(InstallerTest, UninstallLeavesNothingOfTheSuiteButKeepsTheUsersFiles) {
+  for (const bool userFile : {true, false}) {
+    TDialogScript::Start();
+    {
+      TInstallForm form({}, FSource.Path() + "Install.exe");
+      Install(form, InstallDir());
+      ASSERT_TRUE(form.CloseRequested());
+    }
+    if (userFile) FTarget.Write("Suite\\Docs\\mine.txt", "the user's");
+    Uninstall();
+    EXPECT_EQ(MessageTexts(), (TNames{"You really want to remove Qel Orvane?", "Uninstalling is completed."}));
+    EXPECT_EQ(TDialogScript::Shown()[1].Caption, "Qel Orvane!");
+    if (userFile) {
+      EXPECT_EQ(FTarget.Names("Suite"), TNames{"Docs"});
+      EXPECT_EQ(FTarget.Read("Suite\\Docs\\mine.txt"), "the user's");
+      ASSERT_TRUE(platform::DeleteFile(InstallDir() + "\\Docs\\mine.txt"));
+      ASSERT_TRUE(platform::RemoveDir(InstallDir() + "\\Docs"));
+      ASSERT_TRUE(platform::RemoveDir(InstallDir()));
+    }
+    EXPECT_TRUE(FTarget.Names().empty()) << "an empty machine";
+    EXPECT_FALSE(platform::DirectoryExists(MenuFolder()));
+    EXPECT_FALSE(platform::DirectoryExists(base::ExtractFileDir(MenuFolder()))) << "the parent Qel goes too";
+    EXPECT_EQ(UninstallEntry("DisplayName"), "<none>");
+    EXPECT_EQ(UninstallNumber("EstimatedSize"), 0xFFFFFFFFu) << "the whole key goes";
+    EXPECT_EQ(ProgramPath(), InstallDir() + "\\Dovra.exe") << "the per-user value stays";
   }
-  FTarget.Write("Suite\\mine.txt", "the user's");
-  TDialogScript::Start();
-  TDialogScript::PushAnswer(platform::idOK);
-  TInstallForm form({"u"}, InstallDir() + "\\Install.exe");
-  form.ShowForm();
-  EXPECT_TRUE(form.CloseRequested());
-  EXPECT_EQ(MessageTexts(), (TNames{"You really want to remove Qel Orvane?", "Uninstalling is completed."}));
-  EXPECT_EQ(TDialogScript::Shown()[1].Caption, "Qel Orvane!");
-  EXPECT_EQ(FTarget.Names("Suite"), (TNames{"Docs", "Install.exe", "mine.txt"}));
-  EXPECT_TRUE(FTarget.Names("Suite\\Docs").empty());
-  EXPECT_FALSE(platform::DirectoryExists(MenuFolder()));
-  EXPECT_EQ(UninstallEntry("DisplayName"), "<none>");
-  EXPECT_EQ(ProgramPath(), InstallDir() + "\\Dovra.exe") << "the per-user value stays";
+}
 
-  // A second run finds no manifest: the notice, then the error.
-  TDialogScript::Start();
-  TDialogScript::PushAnswer(platform::idOK);
-  TInstallForm twice({"u"}, InstallDir() + "\\Install.exe");
-  const std::string message = testing::MessageOf<base::EFOpenError>([&] { twice.ShowForm(); });
-  EXPECT_NE(message.find("Cannot open file"), std::string::npos) << message;
-  EXPECT_EQ(MessageTexts(), (TNames{"You really want to remove Qel Orvane?", "Uninstalling is completed."}));
-  EXPECT_TRUE(twice.CloseRequested());
+// Without a manifest nothing is removed, and the notice says so instead of "completed".
+TEST_F(InstallerTest, UninstallWithoutAManifestSaysNothingWasRemoved) {
+  FTarget.Write("Suite\\Install.exe", "the installer");
+  Uninstall();
+  ASSERT_EQ(TDialogScript::Shown().size(), 2u);
+  const platform::TShownDialog& notice = TDialogScript::Shown()[1];
+  EXPECT_NE(notice.Text.find("was not removed"), std::string::npos) << notice.Text;
+  EXPECT_NE(notice.Text.find(InstallDir() + "\\install.dat"), std::string::npos) << notice.Text;
+  EXPECT_EQ(notice.Flags, platform::mbOK | platform::mbIconStop);
+  EXPECT_EQ(FTarget.Names("Suite"), TNames{"Install.exe"});
+}
+
+// A file that cannot be deleted (here: held open) is named in the notice, with where it is.
+TEST_F(InstallerTest, UninstallNamesWhatItCouldNotDelete) {
+  FTarget.Write("Suite\\install.dat", "a.exe\r\nbusy.exe\r\n");
+  FTarget.Write("Suite\\a.exe", "a");
+  FTarget.Write("Suite\\busy.exe", "running");
+  const platform::FileHandle busy =
+      platform::FileOpen(InstallDir() + "\\busy.exe", platform::fmOpenRead | platform::fmShareDenyWrite);
+  ASSERT_NE(busy, platform::InvalidFileHandle);
+  Uninstall();
+  platform::FileClose(busy);
+  const platform::TShownDialog& notice = TDialogScript::Shown().back();
+  EXPECT_EQ(notice.Text.find("Uninstalling is completed."), std::string::npos) << notice.Text;
+  EXPECT_NE(notice.Text.find(InstallDir() + "\\busy.exe"), std::string::npos) << notice.Text;
+  EXPECT_EQ(notice.Text.find("a.exe\r"), std::string::npos) << notice.Text;
+  EXPECT_EQ(FTarget.Names("Suite"), TNames{"busy.exe"});
 }
 
 TEST_F(InstallerTest, UninstallDeclinedChangesNothing) {
@@ -254,17 +441,49 @@ TEST_F(InstallerTest, UninstallDeclinedChangesNothing) {
 }
 
 // The manifest lists what the archive held; a line that climbs out of the program folder
-// must not take files elsewhere with it.
+// must not take files elsewhere with it, whichever separator it climbs with.
 TEST_F(InstallerTest, UninstallDeletesNothingOutsideTheProgramFolder) {
   FTarget.Write("outside.txt", "keep");
   FTarget.Write("Suite\\a.exe", "a");
-  FTarget.Write("Suite\\install.dat", "a.exe\r\n..\\outside.txt\r\n...\\outside.txt\r\n" + FTarget.Path() +
-                                          "outside.txt\r\n\r\nDocs\\\r\n");
+  FTarget.Write("Suite\\install.dat", "a.exe\r\n..\\outside.txt\r\n../outside.txt\r\nDocs/../../outside.txt\r\n"
+                                      "...\\outside.txt\r\n" + FTarget.Path() + "outside.txt\r\n\r\nDocs\\\r\n");
   TDialogScript::PushAnswer(platform::idOK);
   TInstallForm form({"u"}, InstallDir() + "\\Install.exe");
   form.ShowForm();
   EXPECT_EQ(FTarget.Read("outside.txt"), "keep");
   EXPECT_EQ(FTarget.Names("Suite"), TNames{});
+}
+
+TEST(Uninstallation, ManifestLinesOutsideTheFolderAreRefused) {
+  const std::string folder = "C:\\Suite\\";
+  struct TCase {
+    std::string Line;
+    std::string Path;  // empty: refused
+  };
+  const TCase cases[] = {
+      {"a.exe", "C:\\Suite\\a.exe"},
+      {"Docs/readme.txt", "C:\\Suite\\Docs\\readme.txt"},
+      {"Docs\\", "C:\\Suite\\Docs\\"},
+      {"Docs\\.\\b.txt", "C:\\Suite\\Docs\\b.txt"},
+      {"..\\outside.txt", ""},
+      {"../outside.txt", ""},
+      {"Docs/../../outside.txt", ""},
+      {"Docs\\..\\a.exe", ""},  // a climb is refused even when it would land inside
+      {".. \\outside.txt", ""},
+      {"C:\\Windows\\win.ini", ""},
+      {"C:outside.txt", ""},
+      {"\\\\server\\share\\x.txt", ""},
+      {"//server/share/x.txt", ""},
+      {"\\Windows\\win.ini", ""},
+      {"/etc/passwd", ""},
+      {"a.exe:stream", ""},
+      {"", ""},
+  };
+  for (const TCase& c : cases) {
+    std::string path;
+    const bool accepted = TUninstallation::PathBelow(folder, c.Line, path);
+    EXPECT_EQ(accepted ? path : std::string(), c.Path) << c.Line;
+  }
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "base/exceptions.h"
 #include "platform/files.h"
 #include "platform/shell.h"
+#include "support/exception_message.h"
 #include "support/scratch.h"
 #ifndef _WIN32
 #include "platform/posix/shell_link_file.h"
@@ -45,6 +47,14 @@ TEST(Shortcut, AnExistingLinkMakesTheNextOneNumbered) {
   EXPECT_EQ(FreeLinkFileName(other.Path() + "Name.lnk"), other.Path() + "Name.lnk");
   other.Write("Name.lnk", "taken");
   EXPECT_EQ(FreeLinkFileName(other.Path() + "Name.lnk"), other.Path() + "Name(1).lnk");
+}
+
+TEST(Shortcut, ALinkThatCannotBeSavedIsAnError) {
+  ASSERT_TRUE(platform::InitializeShellServices());
+  ScratchDir dir;
+  const std::string message = testing::MessageOf<base::EFCreateError>(
+      [&] { CreateShortcut(dir.Path() + "Tool.exe", dir.Path() + "Missing\\Tool", ""); });
+  EXPECT_NE(message.find("\"" + dir.Path() + "Missing\\Tool.lnk\""), std::string::npos) << message;
 }
 
 TEST(Shortcut, TheLinkHoldsTargetArgumentsAndTheTargetsFolder) {

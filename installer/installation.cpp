@@ -1,0 +1,191 @@
+#include "installer/installation.h"
+
+#include <algorithm>
+#include <limits>
+#include <type_traits>
+#include <utility>
+
+#include "archive/unzip.h"
+#include "base/text.h"
+#include "installer/file_utilities.h"
+#include "installer/manifest.h"
+#include "installer/registration.h"
+#include "installer/shortcut.h"
+#include "installer/start_menu.h"
+#include "installer/suite.h"
+#include "platform/files.h"
+#include "platform/shell.h"
+
+namespace qel::installer {
+
+namespace {
+
+// A report names this many lost entries and counts the rest: a message box must fit the screen.
+constexpr std::size_t ReportedLosses = 10;
+constexpr std::uint64_t BytesPerKB = 1024;
+
+std::string SkipReasonText(archive::TSkipReason reason) {
+  if (reason == archive::TSkipReason::srBadPassword) return "wrong or missing password";
+  if (reason == archive::TSkipReason::srNoOverwrite) return "the existing file was not replaced";
+  return "not extracted";
+}
+
+// A file of an earlier install may be read-only; a repair replaces it all the same.
+void MakeReplaceable(const std::string& fileName) {
+  const std::uint32_t attributes = platform::FileGetAttr(fileName);
+  if (attributes == platform::InvalidFileAttributes || (attributes & platform::faDirectory) != 0) return;
+  if ((attributes & platform::faReadOnly) != 0) platform::FileSetAttr(fileName, attributes & ~platform::faReadOnly);
+}
+
+// The suite's own link is replaced, never numbered beside the old one.
+void ReplaceShortcut(const std::string& target, const std::string& linkName, const std::string& arguments) {
+  const std::string existing = linkName + ".lnk";
+  if (platform::FileExists(existing)) {
+    MakeReplaceable(existing);
+    platform::DeleteFile(existing);  // a link that stays all the same gets a numbered name
+  }
+  CreateShortcut(target, linkName, arguments);
+}
+
+template <class TSize>
+std::uint64_t ByteCount(TSize size) {
+  // A size field read as signed holds sizes of 2 GB and more as negative numbers.
+  return static_cast<std::uint64_t>(static_cast<std::make_unsigned_t<TSize>>(size));
+}
+
+}  // namespace
+
+// Binds the archive's events to the installation for one extraction, and gives the archive
+// its own handlers back afterwards, however the extraction ends.
+class TInstallation::TArchiveListener final {
+ public:
+  TArchiveListener(TInstallation& installation, archive::TUnZip& archive)
+      : FInstallation(installation), FArchive(archive), FSaved(Handlers(archive)) {
+    archive.OnStartUnZipInfo = [this](base::TObject&, std::int32_t count, std::int64_t, bool&) { FAnnounced = count; };
+    archive.OnStartUnZip = [this](base::TObject&, std::int32_t index, const std::string& fileName, bool&) {
+      MakeReplaceable(fileName);
+      FInstallation.FProgress.FileStarted(EntryPath(index), ++FStarted, FAnnounced);
+    };
+    archive.OnFilePercentDone = [this](base::TObject&, std::int32_t percent) {
+      FInstallation.FProgress.FilePercentDone(percent);
+    };
+    archive.OnTotalPercentDone = [this](base::TObject&, std::int32_t percent) {
+      FInstallation.FProgress.TotalPercentDone(percent);
+    };
+    archive.OnEndUnZip = [this](base::TObject&, std::int32_t index, const std::string&) {
+      FInstallation.FExtractedBytes += ByteCount(FArchive.Entry(index).UncompressedSize);
+    };
+    archive.OnSkippingFile = [this](base::TObject&, archive::TSkipReason reason, std::int32_t index) {
+      Lose(index, SkipReasonText(reason));
+    };
+    archive.OnBadCRC = [this](base::TObject&, std::int32_t, std::int32_t, std::int32_t index) {
+      Lose(index, "damaged (CRC error)");
+    };
+  }
+  ~TArchiveListener() { Restore(FArchive, std::move(FSaved)); }
+  TArchiveListener(const TArchiveListener&) = delete;
+  TArchiveListener& operator=(const TArchiveListener&) = delete;
+
+  // The archive counts as extracted what it announced less what it lost; entries it lost
+  // without telling why are counted all the same.
+  void Settle(std::int32_t extracted) {
+    const std::int64_t unexplained =
+        static_cast<std::int64_t>(FAnnounced) - extracted - static_cast<std::int64_t>(FLosses);
+    if (unexplained > 0) {
+      FInstallation.FLost.push_back(base::IntToStr(unexplained) + (unexplained == 1 ? " more entry" : " more entries") +
+                                    ": not extracted");
+    }
+  }
+
+ private:
+  struct THandlers {
+    archive::TStartUnzipInfo StartUnZipInfo;
+    archive::TStartUnZipEvent StartUnZip;
+    archive::TFilePercentDone FilePercentDone;
+    archive::TTotalPercentDone TotalPercentDone;
+    archive::TEndUnZipEvent EndUnZip;
+    archive::TSkippingFile SkippingFile;
+    archive::TBadCRC BadCRC;
+  };
+  static THandlers Handlers(const archive::TUnZip& archive) {
+    return {archive.OnStartUnZipInfo, archive.OnStartUnZip, archive.OnFilePercentDone, archive.OnTotalPercentDone,
+            archive.OnEndUnZip,       archive.OnSkippingFile, archive.OnBadCRC};
+  }
+  static void Restore(archive::TUnZip& archive, THandlers handlers) {
+    archive.OnStartUnZipInfo = std::move(handlers.StartUnZipInfo);
+    archive.OnStartUnZip = std::move(handlers.StartUnZip);
+    archive.OnFilePercentDone = std::move(handlers.FilePercentDone);
+    archive.OnTotalPercentDone = std::move(handlers.TotalPercentDone);
+    archive.OnEndUnZip = std::move(handlers.EndUnZip);
+    archive.OnSkippingFile = std::move(handlers.SkippingFile);
+    archive.OnBadCRC = std::move(handlers.BadCRC);
+  }
+
+  std::string EntryPath(std::int32_t index) const { return FArchive.Pathname(index) + FArchive.Filename(index); }
+  void Lose(std::int32_t index, const std::string& reason) {
+    ++FLosses;
+    FInstallation.FLost.push_back(EntryPath(index) + ": " + reason);
+  }
+
+  TInstallation& FInstallation;
+  archive::TUnZip& FArchive;
+  THandlers FSaved;
+  std::int32_t FAnnounced = 0;
+  std::int32_t FStarted = 0;
+  std::size_t FLosses = 0;
+};
+
+TInstallation::TInstallation(archive::TUnZip& archive, std::string directory, std::string programFile,
+                             TProgressSink& progress, TUserDialogue& dialogue)
+    : FArchive(archive),
+      FDirectory(std::move(directory)),
+      FInstallDir(base::IncludeTrailingBackslash(FDirectory)),
+      FProgramFile(std::move(programFile)),
+      FProgress(progress),
+      FDialogue(dialogue) {}
+
+bool TInstallation::AcceptsDirectory(const std::string& directory) {
+  if (directory.size() >= 3 && directory[1] == ':' && directory[2] == '\\') return true;
+  return directory.size() >= 3 && directory[0] == '\\' && directory[1] == '\\';
+}
+
+void TInstallation::Extract() {
+  FLost.clear();
+  FExtractedBytes = 0;
+  TArchiveListener listener(*this, FArchive);
+  FArchive.SetDestDir(FDirectory);
+  listener.Settle(FArchive.UnZip());
+}
+
+void TInstallation::PutInPlace() {
+  const std::string menu = CreateMenuFolder();
+  for (const TShortcutRow& row : SuiteShortcuts) {
+    ReplaceShortcut(FDirectory + "\\" + row.TargetFile, menu + "\\" + row.LinkName, "");
+  }
+  CopyFileTo(FProgramFile, FInstallDir);
+  WriteManifest(FArchive, FInstallDir + ManifestName);
+  // The uninstaller is the copy just made, under the name this program has: a renamed
+  // download uninstalls as well.
+  const std::string uninstaller = base::ExtractFileName(FProgramFile);
+  ReplaceShortcut(FDirectory + "\\" + uninstaller, menu + "\\" + UninstallLinkName, UninstallArgument);
+  const std::uint64_t kilobytes = (FExtractedBytes + BytesPerKB - 1) / BytesPerKB;
+  RegisterSuite({FInstallDir, uninstaller,
+                 static_cast<std::uint32_t>(std::min<std::uint64_t>(kilobytes, std::numeric_limits<std::uint32_t>::max()))});
+}
+
+void TInstallation::Conclude() {
+  if (!FLost.empty()) {
+    FDialogue.Tell(LossReport(), SuiteName, TNoticeKind::nkError);
+    return;
+  }
+  if (FDialogue.Ask("Installation complete. Run Qel Dovra?")) platform::ShellExecute(0, MainProgram, "", FDirectory);
+}
+
+std::string TInstallation::LossReport() const {
+  std::string report = "The installation is not complete: these files of the archive could not be extracted.\r\n";
+  for (std::size_t i = 0; i < std::min(FLost.size(), ReportedLosses); ++i) report += "\r\n" + FLost[i];
+  if (FLost.size() > ReportedLosses) report += "\r\n... and " + base::IntToStr(static_cast<std::int64_t>(FLost.size() - ReportedLosses)) + " more";
+  return report + "\r\n\r\nRun the setup again to repair the installation in " + FInstallDir + ", or uninstall it.";
+}
+
+}  // namespace qel::installer

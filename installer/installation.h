@@ -1,0 +1,65 @@
+// An installation of the suite: extraction of the archive into the chosen directory, then
+// the Start-menu folder and shortcuts, the installer's own copy, the manifest and the
+// registration, and at the end either the offer to start the main program or the news of
+// what could not be extracted. The caller runs the steps in that order; each raises on
+// failure, and what earlier steps made stays.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "installer/procedure_host.h"
+
+namespace qel::archive {
+class TUnZip;
+}
+
+namespace qel::installer {
+
+class TInstallation final {
+ public:
+  // directory: the installation directory as the user gave it (see AcceptsDirectory).
+  // programFile: the running installer's full path, the file that is copied. The archive is
+  // configured by the caller (name, overwrite mode, ...) and used for this installation only.
+  TInstallation(archive::TUnZip& archive, std::string directory, std::string programFile, TProgressSink& progress,
+                TUserDialogue& dialogue);
+  TInstallation(const TInstallation&) = delete;
+  TInstallation& operator=(const TInstallation&) = delete;
+
+  // A full path, on a drive ("C:\...") or a network share ("\\server\..."). Anything else
+  // would scatter the suite wherever the program happens to run.
+  static bool AcceptsDirectory(const std::string& directory);
+
+  // Extracts every entry of the archive below the directory, creating it where missing, and
+  // replacing what an earlier install left there, read-only files included. Progress goes
+  // to the sink; an entry the archive skips or finds damaged is noted, not raised. Raises
+  // what the archive raises.
+  void Extract();
+  // The Start-menu folder and the suite's shortcuts, the installer's copy, the manifest, the
+  // uninstall shortcut and the registration. These are made also when entries were lost,
+  // so that the suite can be repaired by installing again, or uninstalled.
+  void PutInPlace();
+  // When every entry came out: asks whether to start the main program, and starts it on OK.
+  // Otherwise tells the user, as an error, which entries are missing.
+  void Conclude();
+
+  // The archive paths of the entries lost in extraction, each with the reason.
+  const std::vector<std::string>& LostEntries() const noexcept { return FLost; }
+
+ private:
+  class TArchiveListener;
+
+  std::string LossReport() const;
+
+  archive::TUnZip& FArchive;
+  std::string FDirectory;   // as given: the shortcuts and the launch use it as it is
+  std::string FInstallDir;  // with its closing "\": the copy, the manifest, the registry
+  std::string FProgramFile;
+  TProgressSink& FProgress;
+  TUserDialogue& FDialogue;
+  std::vector<std::string> FLost;
+  std::uint64_t FExtractedBytes = 0;
+};
+
+}  // namespace qel::installer

@@ -1,0 +1,23 @@
+// The manifest "install.dat": the archive entries an install put below its directory, one
+// relative path a line ("Docs\readme.txt", a directory entry as "Docs\"), CR LF after every
+// line, in the archive's entry order. The install writes it; the uninstaller reads it back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qel::archive {
+class TUnZip;
+}
+
+namespace qel::installer {
+
+// One line for every entry the archive lists, whether or not it was extracted. Raises
+// base::EFCreateError when the file cannot be created.
+void WriteManifest(const archive::TUnZip& archive, const std::string& fileName);
+
+// The lines, split at CR LF, lone CR and lone LF; a NUL ends the text. Raises
+// base::EFOpenError when the file cannot be opened.
+std::vector<std::string> ReadManifest(const std::string& fileName);
+
+}  // namespace qel::installer

@@ -1,0 +1,51 @@
+// An uninstallation: removes what an install put in place, as its manifest in the program's
+// own folder lists it: the files, the folders the archive created once they are empty, the
+// manifest, the uninstaller's own file and the installation directory when nothing else is
+// in it, the Start-menu folder and the registration. Files the user added stay, and so do
+// the folders that hold them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "installer/procedure_host.h"
+
+namespace qel::installer {
+
+class TUninstallation final {
+ public:
+  // programFile: the running uninstaller's full path; its folder is taken to be the
+  // installation directory, where the manifest lies and below which every line points.
+  TUninstallation(std::string programFile, TUserDialogue& dialogue);
+  TUninstallation(const TUninstallation&) = delete;
+  TUninstallation& operator=(const TUninstallation&) = delete;
+
+  // Asks whether to remove the suite; false when the user declines, and nothing changes.
+  bool Confirm();
+  // Removes the suite and tells the user how it went: "Uninstalling is completed." only when
+  // nothing of it is left, else what was left and where. Without a readable manifest nothing
+  // is removed, and the notice says so. An error that ends the removal midway is told as
+  // such, then travels on.
+  void Run();
+
+  // What should have gone and is still there, after Run.
+  const std::vector<std::string>& Left() const noexcept { return FLeft; }
+
+  // The full path below folder (which ends in "\") that a manifest line names, with "/"
+  // read as "\"; false for a line that would leave the folder: "..", a drive, a UNC or
+  // rooted path, or one that is empty.
+  static bool PathBelow(const std::string& folder, const std::string& line, std::string& path);
+
+ private:
+  void Remove(const std::vector<std::string>& lines);
+  void RemoveListedFiles(const std::vector<std::string>& paths);
+  void RemoveCreatedFolders(const std::vector<std::string>& paths);
+  void Notify();
+
+  std::string FProgramFile;
+  std::string FProgramFolder;
+  TUserDialogue& FDialogue;
+  std::vector<std::string> FLeft;
+};
+
+}  // namespace qel::installer

@@ -1,0 +1,67 @@
+// The process services of the stand-in: the process id, waiting for a process by probing it,
+// and a runnable copy of the program in the sandbox's temporary folder.
+#include "platform/process.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
+#include <fstream>
+
+#include "platform/files.h"
+#include "platform/posix/host_path.h"
+#include "platform/posix/last_error.h"
+#include "platform/posix/sandbox.h"
+#include "platform/shell.h"
+
+namespace qel::platform {
+
+namespace {
+
+constexpr std::intptr_t LaunchErrorLimit = 32;
+constexpr long ProbeIntervalNanoseconds = 50'000'000;
+
+// The running program's bytes into hostPath, runnable: unlike Windows, POSIX starts only a
+// file that carries the execute bits.
+bool CopyProgramTo(const std::string& hostPath) {
+  std::ifstream input("/proc/self/exe", std::ios::binary);
+  std::ofstream output(hostPath, std::ios::binary | std::ios::trunc);
+  if (!input || !output) return posix::FailFromErrno(errno);
+  output << input.rdbuf();
+  output.close();
+  if (!output) return posix::FailFromErrno(errno);
+  return chmod(hostPath.c_str(), 0755) == 0 || posix::FailFromErrno(errno);
+}
+
+}  // namespace
+
+std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
+void WaitForProcessExit(std::uint32_t processId) {
+  // kill() takes 0 and negative ids for process groups: no such id names one process.
+  if (processId == 0 || processId > static_cast<std::uint32_t>(INT32_MAX)) return;
+  // There is no handle to wait on for a process that is not a child: probe it until it is gone.
+  const timespec interval{0, ProbeIntervalNanoseconds};
+  while (kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM) nanosleep(&interval, nullptr);
+}
+
+void SleepFor(std::uint32_t milliseconds) {
+  timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1'000'000};
+  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  }
+}
+
+std::string StartCopyOfProgram(const std::string& fileName, const std::string& parameters) {
+  const std::string folder = posix::Sandbox().WindowsDir + "\\Temp";
+  if (!ForceDirectories(folder)) return {};
+  const std::string copy = folder + "\\" + fileName;
+  posix::THostPath path;
+  if (!posix::ResolveHostPath(copy, path) || !CopyProgramTo(path.Host)) return {};
+  if (ShellExecute(0, copy, parameters, folder) <= LaunchErrorLimit) return {};
+  return copy;
+}
+
+}  // namespace qel::platform

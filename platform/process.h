@@ -1,0 +1,27 @@
+// The running program as a process: its id, waiting for another process to end, and
+// starting a copy of the program from the temporary folder. A program that must outlive its
+// own file (an uninstaller removing itself) is built from these.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qel::platform {
+
+std::uint32_t CurrentProcessId();
+
+// Returns once the process with this id has ended; at once when no such process runs.
+void WaitForProcessExit(std::uint32_t processId);
+
+// Lets the given time pass, for a retry that waits on something outside the program.
+void SleepFor(std::uint32_t milliseconds);
+
+// Copies the running program's file into the system's temporary folder under fileName
+// (replacing an earlier copy there) and starts the copy, detached, with the parameters, a
+// command line as ShellExecute takes it. The copy's full path, or the empty text when it
+// could not be made or started (the last error then says why). Windows cannot delete a
+// program's file while it runs, so the copy stays in the temporary folder.
+// In the POSIX sandbox the temporary folder is C:\WINDOWS\Temp.
+std::string StartCopyOfProgram(const std::string& fileName, const std::string& parameters);
+
+}  // namespace qel::platform

@@ -1,0 +1,38 @@
+// The process services of Windows: GetCurrentProcessId, waiting on a process handle, and a
+// copy of the program started from GetTempPath.
+#include "platform/process.h"
+
+#include "platform/files.h"
+#include "platform/shell.h"
+#include "platform/win32/windows_api.h"
+
+namespace qel::platform {
+
+namespace {
+// ShellExecute's results up to this value are errors.
+constexpr std::intptr_t LaunchErrorLimit = 32;
+}  // namespace
+
+std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
+
+void WaitForProcessExit(std::uint32_t processId) {
+  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+  if (process == nullptr) return;  // gone already, or never there
+  WaitForSingleObject(process, INFINITE);
+  CloseHandle(process);
+}
+
+void SleepFor(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+std::string StartCopyOfProgram(const std::string& fileName, const std::string& parameters) {
+  char temp[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(sizeof temp, temp);
+  if (length == 0 || length > MAX_PATH) return win32::RecordLastError(), std::string();
+  const std::string folder(temp, length);
+  const std::string copy = folder + fileName;
+  if (!CopyFileA(ModuleFileName().c_str(), copy.c_str(), FALSE)) return win32::RecordLastError(), std::string();
+  if (ShellExecute(0, copy, parameters, folder) <= LaunchErrorLimit) return win32::RecordLastError(), std::string();
+  return copy;
+}
+
+}  // namespace qel::platform
