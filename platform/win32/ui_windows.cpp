@@ -70,7 +70,6 @@ class TWindowsBackend final {
   std::map<std::string, HBITMAP> FPictures;
   int FDpi = LayoutDpi;
   std::map<int, TNative> FNatives;
-  std::map<int, std::string> FHints;  // the tooltip texts, which the tooltip reads in place
 };
 
 TWindowsBackend* ActiveBackend = nullptr;
@@ -191,8 +190,7 @@ void TWindowsBackend::CreateControl(TControl& control, int id) {
   SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   if (picture != nullptr) SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
   if (auto* button = dynamic_cast<TButton*>(&control); button != nullptr && !button->Hint.empty()) {
-    FHints[id] = button->Hint;
-    AddTooltip(child, FHints[id]);
+    AddTooltip(child, button->Hint);  // the tooltip keeps a copy of the text
   }
   // A picture's window text would name a resource to load in its place: it is never set.
   FNatives[id] = TNative{&control, child, picture != nullptr ? "" : "\x01", false, true, -1};

@@ -20,6 +20,7 @@ namespace qel::e2e {
 using TWindow = std::uintptr_t;  // a window handle; 0 is none
 inline constexpr TWindow NoWindow = 0;
 
+inline constexpr unsigned KeyTab = 0x09;
 inline constexpr unsigned KeyEnter = 0x0D;
 inline constexpr unsigned KeyEscape = 0x1B;
 inline constexpr int DialogOK = 1;

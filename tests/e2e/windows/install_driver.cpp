@@ -304,6 +304,14 @@ void TScenario::Install(TProcess& installer) {
   FChecks.Require(WaitUntil([&] { return Text(w.StepInfo) == "Select directory" && Visible(w.EditDir); }),
                   "Next shows the directory page again");
   CheckFocusUsable("directory page");
+  // Tab walks what the page shows, in the layout's order, and comes round again.
+  const TWindow tabOrder[] = {w.Exit, w.EditDir, w.Browse, w.Back, w.Next};
+  bool inOrder = Focus(w.Form) == w.Next;
+  for (const TWindow expected : tabOrder) {
+    PressKey(Focus(w.Form), KeyTab);
+    inOrder = inOrder && WaitUntil([&] { return Focus(w.Form) == expected; }, 5000);
+  }
+  FChecks.Check(inOrder, "Tab goes from Copy >> to Cancel, the directory field, ..., Back and Copy >> again");
 
   FInstallDir = programFiles + "\\Qel Tests\\Qel Orvane";
   SetText(w.EditDir, FInstallDir);
