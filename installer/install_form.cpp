@@ -57,13 +57,17 @@ void TInstallForm::BuildLayout() {
   using platform::TBounds;
   SetCaption("Install Qel Orvane");
   SetBounds(TBounds{0, 0, 464, 322});
+  Icon = "MAINICON";
   Shape1.SetAlign(TAlign::alTop);
   Shape1.SetBounds(TBounds{0, 0, 464, 57});
   Label2.SetBounds(TBounds{8, 9, 0, 19});
   Label2.SetCaption("Qel Orvane");
+  Label2.Transparent = true;
   Image1.SetBounds(TBounds{400, 2, 65, 57});
+  Image1.Picture = "HEADER";
   llStepInfo.SetBounds(TBounds{10, 34, 0, 0});
   llStepInfo.SetCaption(WelcomeStep);
+  llStepInfo.Transparent = true;
   InstallPanel.SetBounds(TBounds{16, 64, 433, 209});
   for (platform::TPanel* page : {&Panel2, &Panel3, &Panel5}) {
     page->SetAlign(TAlign::alClient);
@@ -88,8 +92,10 @@ void TInstallForm::BuildLayout() {
   BackButton.SetEnabled(false);
   NextButton.SetBounds(TBounds{284, 288, 69, 25});
   NextButton.SetCaption("Next >>");
+  NextButton.Default = true;
   ExitButton.SetBounds(TBounds{384, 288, 73, 25});
   ExitButton.SetCaption("Cancel");
+  ExitButton.Cancel = true;
 
   Zipper.SetZipName(ImageName);
   Zipper.SetRecreateDirs(true);

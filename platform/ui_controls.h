@@ -62,10 +62,12 @@ class TControl {
   TAlign FAlign = TAlign::alNone;
 };
 
+// A label without a width is as wide as its caption.
 class TLabel final : public TControl {
  public:
   using TControl::TControl;
   const char* Kind() const noexcept override { return "label"; }
+  bool Transparent = false;  // shows what lies beneath instead of the form's background
 };
 
 class TButton final : public TControl {
@@ -75,6 +77,8 @@ class TButton final : public TControl {
   // Runs OnClick as a mouse click would: only on a button the user can see and use.
   void Click();
   std::string Hint;  // the tooltip
+  bool Default = false;  // clicked by Enter
+  bool Cancel = false;   // clicked by Escape
   std::function<void(TControl& Sender)> OnClick;
 };
 
@@ -117,6 +121,7 @@ class TImage final : public TControl {
  public:
   using TControl::TControl;
   const char* Kind() const noexcept override { return "image"; }
+  std::string Picture;  // the name of a bitmap resource of the program; none when empty
 };
 
 class TBevel final : public TControl {
@@ -164,6 +169,8 @@ class TForm : public TControl {
   void ShowForm();
   void Close();
   bool CloseRequested() const noexcept { return FCloseRequested; }
+
+  std::string Icon;  // the name of an icon resource of the program; the system's own when empty
 
   std::function<void(TControl& Sender)> OnShow;
   std::function<void(TControl& Sender, bool& canClose)> OnCloseQuery;

@@ -49,6 +49,8 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM param, LPARAM data
 int ShowMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) {
   const TShownDialog shown{"message", text, caption, flags};
   if (TDialogScript::Active()) return TDialogScript::NextAnswer(shown);
+  // The window behind the box shows the model as it stands, not as it stood at the last pause.
+  TDialogScript::RunMessagesHandler();
   return MessageBoxA(ActiveOwner(), text.c_str(), caption.c_str(), flags | MB_TASKMODAL);
 }
 

@@ -1,7 +1,7 @@
 // The window toolkit on Windows: the form's model drawn with native controls at the pixel
-// positions of its layout. Clicks, edits and the close button come back into the model; after
-// every handler, and whenever long work lets messages through, the controls are brought up to
-// date with the model.
+// positions of its layout, scaled by the system's DPI. Clicks, edits, keys and the close
+// button come back into the model; after every handler, and whenever long work lets messages
+// through, the controls are brought up to date with the model.
 #include "platform/win32/windows_api.h"
 
 #include <commctrl.h>
@@ -18,7 +18,9 @@ namespace qel::platform {
 namespace {
 
 constexpr const char* FormClassName = "QelOrvaneForm";
-constexpr int FirstControlId = 100;
+constexpr int FirstControlId = 100;  // above IDOK and IDCANCEL, which Enter and Escape send
+constexpr int LayoutDpi = 96;        // the layout's pixels are pixels at this DPI
+constexpr int DefaultControlHeight = 21;
 
 struct TNative {
   TControl* Control = nullptr;
@@ -38,18 +40,35 @@ class TWindowsBackend final {
 
   bool Create();
   void Sync();
+  // Enter and Escape, before the dialog manager sees them; true when the key was used.
+  bool PressKey(const MSG& message);
   LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   HWND Window() const noexcept { return FWindow; }
 
  private:
+  int Scaled(int pixels) const { return MulDiv(pixels, FDpi, LayoutDpi); }
   TBounds AbsoluteBounds(const TControl& control) const;
+  void RegisterFormClass();
   void CreateControl(TControl& control, int id);
+  void AddTooltip(HWND button, const std::string& hint);
+  void FitLabel(const TNative& native);
+  void KeepFocusUsable();
+  HWND FocusTarget() const;
+  TButton* FindButton(bool TButton::*role) const;
+  void ClickButton(TButton& button);
+  HBRUSH LabelBackground(HWND label) const;
   void AfterHandler();
 
   TForm& FForm;
   HWND FWindow = nullptr;
+  HWND FTooltip = nullptr;
+  HWND FLastFocus = nullptr;  // the control that had the focus when the window was deactivated
   HFONT FFont = nullptr;
   HFONT FTitleFont = nullptr;
+  HICON FIcon = nullptr;
+  HICON FSmallIcon = nullptr;
+  std::map<std::string, HBITMAP> FPictures;
+  int FDpi = LayoutDpi;
   std::map<int, TNative> FNatives;
 };
 
@@ -73,80 +92,135 @@ LRESULT CALLBACK FormProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// The whole text of a window, whatever its length.
+std::string WindowText(HWND window) {
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
 TWindowsBackend::~TWindowsBackend() {
-  if (FWindow != nullptr) DestroyWindow(FWindow);
+  if (FWindow != nullptr) DestroyWindow(FWindow);  // takes the controls and the tooltip with it
   if (FFont != nullptr) DeleteObject(FFont);
   if (FTitleFont != nullptr) DeleteObject(FTitleFont);
+  if (FIcon != nullptr) DestroyIcon(FIcon);
+  if (FSmallIcon != nullptr) DestroyIcon(FSmallIcon);
+  for (const auto& [name, picture] : FPictures) DeleteObject(picture);
 }
 
 TBounds TWindowsBackend::AbsoluteBounds(const TControl& control) const {
   TBounds bounds = control.Bounds();
+  if (control.Align() == TAlign::alClient && control.Parent() != nullptr && control.Parent() != &FForm) {
+    return AbsoluteBounds(*control.Parent());
+  }
   for (const TControl* parent = control.Parent(); parent != nullptr && parent != &FForm; parent = parent->Parent()) {
     bounds.Left += parent->Bounds().Left;
     bounds.Top += parent->Bounds().Top;
   }
-  if (control.Align() == TAlign::alClient && control.Parent() != nullptr && control.Parent() != &FForm) {
-    const TBounds parent = AbsoluteBounds(*control.Parent());
-    bounds = parent;
-  }
   return bounds;
 }
 
+void TWindowsBackend::RegisterFormClass() {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  if (!FForm.Icon.empty()) {
+    FIcon = static_cast<HICON>(LoadImageA(instance, FForm.Icon.c_str(), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                          GetSystemMetrics(SM_CYICON), 0));
+    FSmallIcon = static_cast<HICON>(LoadImageA(instance, FForm.Icon.c_str(), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  }
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = FormProcedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.hIcon = FIcon != nullptr ? FIcon : LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+  windowClass.hIconSm = FSmallIcon;
+  windowClass.lpszClassName = FormClassName;
+  RegisterClassExA(&windowClass);
+}
+
 void TWindowsBackend::CreateControl(TControl& control, int id) {
-  const TBounds b = AbsoluteBounds(control);
   const char* windowClass = nullptr;
-  DWORD style = WS_CHILD;
+  // Siblings clip one another, so a label over the header band is not painted over by it.
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
   DWORD extended = 0;
-  if (dynamic_cast<TButton*>(&control) != nullptr) {
+  HBITMAP picture = nullptr;
+  if (auto* button = dynamic_cast<TButton*>(&control)) {
     windowClass = "BUTTON";
-    style |= BS_PUSHBUTTON;
+    style |= (button->Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP;
   } else if (dynamic_cast<TEdit*>(&control) != nullptr) {
     windowClass = "EDIT";
     style |= ES_AUTOHSCROLL | WS_TABSTOP;
     extended = WS_EX_CLIENTEDGE;
   } else if (dynamic_cast<TMemo*>(&control) != nullptr) {
     windowClass = "EDIT";
-    style |= ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL | ES_AUTOVSCROLL;
+    style |= ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL | WS_TABSTOP;
     extended = WS_EX_CLIENTEDGE;
   } else if (dynamic_cast<TProgressBar*>(&control) != nullptr) {
     windowClass = PROGRESS_CLASSA;
   } else if (dynamic_cast<TLabel*>(&control) != nullptr) {
     windowClass = "STATIC";
-    style |= SS_LEFT;
+    style |= SS_LEFT | SS_NOPREFIX;
   } else if (dynamic_cast<TShape*>(&control) != nullptr) {
     windowClass = "STATIC";
     style |= SS_WHITERECT | WS_BORDER;
   } else if (dynamic_cast<TBevel*>(&control) != nullptr) {
     windowClass = "STATIC";
     style |= SS_ETCHEDHORZ;
+  } else if (auto* image = dynamic_cast<TImage*>(&control); image != nullptr && !image->Picture.empty()) {
+    auto& loaded = FPictures[image->Picture];
+    if (loaded == nullptr) {
+      loaded = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), image->Picture.c_str(), IMAGE_BITMAP, 0, 0, 0));
+    }
+    if (loaded == nullptr) return;
+    picture = loaded;
+    windowClass = "STATIC";
+    style |= SS_BITMAP | SS_REALSIZECONTROL;  // stretched to the layout's box, also at a higher DPI
   } else {
-    return;  // panels only group their children; the header picture has no bitmap yet
+    return;  // panels only group their children
   }
-  int width = b.Width;
-  int height = b.Height;
-  if (dynamic_cast<TLabel*>(&control) != nullptr && width == 0) width = 440 - b.Left;
-  if (height == 0) height = dynamic_cast<TLabel*>(&control) != nullptr ? 16 : 21;
-  HWND child = CreateWindowExA(extended, windowClass, "", style, b.Left, b.Top, width, height, FWindow,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+  const TBounds b = AbsoluteBounds(control);
+  const int height = b.Height != 0 ? b.Height : DefaultControlHeight;
+  HWND child = CreateWindowExA(extended, windowClass, "", style, Scaled(b.Left), Scaled(b.Top), Scaled(b.Width),
+                               Scaled(height), FWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                               GetModuleHandleA(nullptr), nullptr);
   if (child == nullptr) return;
   HFONT font = control.Name() == "Label2" ? FTitleFont : FFont;
   SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  FNatives[id] = TNative{&control, child, "\x01", false, true, -1};
+  if (picture != nullptr) SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+  if (auto* button = dynamic_cast<TButton*>(&control); button != nullptr && !button->Hint.empty()) {
+    AddTooltip(child, button->Hint);  // the tooltip keeps a copy of the text
+  }
+  // A picture's window text would name a resource to load in its place: it is never set.
+  FNatives[id] = TNative{&control, child, picture != nullptr ? "" : "\x01", false, true, -1};
+}
+
+void TWindowsBackend::AddTooltip(HWND button, const std::string& hint) {
+  if (FTooltip == nullptr) {
+    FTooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FWindow, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    if (FTooltip == nullptr) return;
+  }
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V2_SIZE;  // understood by every version of the common controls
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = FWindow;
+  tool.uId = reinterpret_cast<UINT_PTR>(button);
+  tool.lpszText = const_cast<char*>(hint.c_str());
+  SendMessageA(FTooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 bool TWindowsBackend::Create() {
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = FormProcedure;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
-  windowClass.lpszClassName = FormClassName;
-  RegisterClassA(&windowClass);
-
-  RECT frame{0, 0, FForm.Bounds().Width, FForm.Bounds().Height};
+  if (HDC screen = GetDC(nullptr)) {
+    FDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  RegisterFormClass();
+  RECT frame{0, 0, Scaled(FForm.Bounds().Width), Scaled(FForm.Bounds().Height)};
   AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
@@ -156,13 +230,36 @@ bool TWindowsBackend::Create() {
   FWindow = CreateWindowExA(0, FormClassName, FForm.Caption().c_str(), WS_OVERLAPPEDWINDOW, left, top, width, height,
                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (FWindow == nullptr) return false;
-  FFont = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+  // Also the window's own, which is what the taskbar and other programs ask for.
+  if (FIcon != nullptr) SendMessageA(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon));
+  if (FSmallIcon != nullptr) SendMessageA(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FSmallIcon));
+  FFont = CreateFontA(-Scaled(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
-  FTitleFont = CreateFontA(-19, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+  FTitleFont = CreateFontA(-Scaled(19), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_ROMAN, "Times New Roman");
   int id = FirstControlId;
   for (const auto& control : FForm.Controls()) CreateControl(*control, id++);
+  // A shape is a background band: whatever else lies on it stays in front. (Children go in
+  // behind their elder siblings, so the band goes to the bottom once all are made.)
+  for (const auto& [childId, native] : FNatives) {
+    if (dynamic_cast<const TShape*>(native.Control) != nullptr) {
+      SetWindowPos(native.Window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+  }
   return true;
+}
+
+// A label the layout gives no width is as large as its caption in its font.
+void TWindowsBackend::FitLabel(const TNative& native) {
+  if (dynamic_cast<const TLabel*>(native.Control) == nullptr || native.Control->Bounds().Width != 0) return;
+  HDC dc = GetDC(native.Window);
+  if (dc == nullptr) return;
+  const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(native.Window, WM_GETFONT, 0, 0)));
+  SIZE extent{};
+  GetTextExtentPoint32A(dc, native.ShownText.c_str(), static_cast<int>(native.ShownText.size()), &extent);
+  SelectObject(dc, previous);
+  ReleaseDC(native.Window, dc);
+  SetWindowPos(native.Window, nullptr, 0, 0, extent.cx + 1, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Brings every native control up to the model; only what changed is touched, so the text the
@@ -177,6 +274,7 @@ void TWindowsBackend::Sync() {
     if (text != native.ShownText) {
       native.ShownText = text;
       SetWindowTextA(native.Window, text.c_str());
+      FitLabel(native);
     }
     if (const auto* bar = dynamic_cast<const TProgressBar*>(&control); bar != nullptr && bar->Position() != native.ShownPosition) {
       native.ShownPosition = bar->Position();
@@ -192,7 +290,78 @@ void TWindowsBackend::Sync() {
     }
   }
   SetWindowTextA(FWindow, FForm.Caption().c_str());
+  KeepFocusUsable();
   if (!FForm.Visible()) ShowWindow(FWindow, SW_HIDE);
+}
+
+TButton* TWindowsBackend::FindButton(bool TButton::*role) const {
+  for (const auto& [id, native] : FNatives) {
+    auto* button = dynamic_cast<TButton*>(native.Control);
+    if (button != nullptr && button->*role && button->Showing() && button->Enabled()) return button;
+  }
+  return nullptr;
+}
+
+// Where the keyboard goes when it has nowhere usable: the default button, else the first
+// control in tab order that the user can see and use, else the window itself.
+HWND TWindowsBackend::FocusTarget() const {
+  for (const auto& [id, native] : FNatives) {
+    if (native.Control == FindButton(&TButton::Default)) return native.Window;
+  }
+  for (HWND child = GetWindow(FWindow, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    const auto style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+    if ((style & WS_TABSTOP) != 0 && IsWindowVisible(child) && IsWindowEnabled(child)) return child;
+  }
+  return FWindow;
+}
+
+// A control that is hidden or disabled keeps the focus it had (Windows does not move it), and
+// the keys would go where the user cannot see: move the focus on.
+void TWindowsBackend::KeepFocusUsable() {
+  if (!FForm.Visible() || GetActiveWindow() != FWindow) return;
+  const HWND focus = GetFocus();
+  const bool ours = focus == FWindow || (focus != nullptr && GetParent(focus) == FWindow);
+  if (focus != nullptr && !ours) return;
+  if (focus != nullptr && focus != FWindow && IsWindowVisible(focus) && IsWindowEnabled(focus)) return;
+  const HWND target = FocusTarget();
+  if (target != focus) SetFocus(target);
+}
+
+void TWindowsBackend::ClickButton(TButton& button) {
+  Guarded([&] { button.Click(); });
+  AfterHandler();
+}
+
+bool TWindowsBackend::PressKey(const MSG& message) {
+  if (message.message != WM_KEYDOWN || (message.wParam != VK_RETURN && message.wParam != VK_ESCAPE)) return false;
+  if (message.hwnd != FWindow && GetParent(message.hwnd) != FWindow) return false;
+  TButton* target = nullptr;
+  if (message.wParam == VK_ESCAPE) {
+    target = FindButton(&TButton::Cancel);
+  } else {
+    // Enter presses the button that has the focus, as in any dialog; elsewhere the default one.
+    const auto focused = FNatives.find(GetDlgCtrlID(message.hwnd));
+    if (message.hwnd != FWindow && focused != FNatives.end()) target = dynamic_cast<TButton*>(focused->second.Control);
+    if (target == nullptr) target = FindButton(&TButton::Default);
+  }
+  if (target == nullptr) return false;
+  ClickButton(*target);
+  return true;
+}
+
+HBRUSH TWindowsBackend::LabelBackground(HWND label) const {
+  RECT box{};
+  GetWindowRect(label, &box);
+  MapWindowPoints(nullptr, FWindow, reinterpret_cast<POINT*>(&box), 2);
+  for (const auto& [id, native] : FNatives) {
+    if (dynamic_cast<const TShape*>(native.Control) == nullptr || !native.Control->Showing()) continue;
+    RECT shape{};
+    GetWindowRect(native.Window, &shape);
+    MapWindowPoints(nullptr, FWindow, reinterpret_cast<POINT*>(&shape), 2);
+    RECT common{};
+    if (IntersectRect(&common, &box, &shape) && EqualRect(&common, &box)) return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  }
+  return GetSysColorBrush(COLOR_BTNFACE);
 }
 
 // An allowed close hides the window; the message loop ends on CloseRequested once control
@@ -211,19 +380,38 @@ LRESULT TWindowsBackend::Handle(HWND window, UINT message, WPARAM wParam, LPARAM
       if (found == FNatives.end()) break;
       TControl& control = *found->second.Control;
       if (HIWORD(wParam) == BN_CLICKED) {
-        if (auto* button = dynamic_cast<TButton*>(&control)) {
-          Guarded([&] { button->Click(); });
-          AfterHandler();
-        }
+        if (auto* button = dynamic_cast<TButton*>(&control)) ClickButton(*button);
       } else if (HIWORD(wParam) == EN_CHANGE) {
-        char buffer[1024] = {};
-        GetWindowTextA(found->second.Window, buffer, sizeof buffer);
-        found->second.ShownText = buffer;
-        if (auto* edit = dynamic_cast<TEdit*>(&control)) edit->SetText(buffer);
-        if (auto* memo = dynamic_cast<TMemo*>(&control)) memo->SetText(buffer);
+        const std::string text = WindowText(found->second.Window);
+        found->second.ShownText = text;
+        if (auto* edit = dynamic_cast<TEdit*>(&control)) edit->SetText(text);
+        if (auto* memo = dynamic_cast<TMemo*>(&control)) memo->SetText(text);
       }
       return 0;
     }
+    case WM_CTLCOLORSTATIC: {
+      // A transparent label shows the band it lies on: its text without a background of its
+      // own, on the brush of what is beneath, so a shorter caption leaves nothing behind.
+      const auto found = FNatives.find(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+      const auto* label = found != FNatives.end() ? dynamic_cast<const TLabel*>(found->second.Control) : nullptr;
+      if (label == nullptr || !label->Transparent) break;
+      SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+      return reinterpret_cast<LRESULT>(LabelBackground(reinterpret_cast<HWND>(lParam)));
+    }
+    case WM_ACTIVATE:
+      // Back from a message box or another program, the keyboard returns where it was.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        FLastFocus = focus != nullptr && GetParent(focus) == FWindow ? focus : nullptr;
+        return 0;
+      }
+      if (FLastFocus != nullptr && IsWindowVisible(FLastFocus) && IsWindowEnabled(FLastFocus)) {
+        SetFocus(FLastFocus);
+      } else {
+        DefWindowProcA(window, message, wParam, lParam);
+        KeepFocusUsable();
+      }
+      return 0;
     case WM_CLOSE:
       Guarded([&] { FForm.Close(); });
       AfterHandler();
@@ -254,6 +442,8 @@ int RunApplication(TForm& mainForm) {
   UpdateWindow(backend.Window());
   MSG message;
   while (!mainForm.CloseRequested() && GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (backend.PressKey(message)) continue;
+    // The dialog manager moves the focus with Tab and the arrow keys, and Space presses a button.
     if (!IsDialogMessageA(backend.Window(), &message)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);

@@ -1,0 +1,42 @@
+// What an installation leaves on a Windows machine, read back the way other programs read it:
+// files, registry values and shell links. Paths are ANSI text with "\" separators. Nothing
+// here raises; a missing file, key or link reads as absent.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qel::e2e {
+
+enum class THive { LocalMachine, CurrentUser };
+
+// The string value, or nothing when the key or the value is missing or not a string.
+std::optional<std::string> RegistryString(THive hive, const std::string& key, const std::string& value);
+bool RegistryKeyExists(THive hive, const std::string& key);
+
+struct TShellLinkFields {
+  std::string Target;
+  std::string Arguments;
+  std::string WorkingDirectory;
+};
+// The link file loaded through IShellLinkA and IPersistFile.
+std::optional<TShellLinkFields> LoadShellLink(const std::string& linkFile);
+
+// The per-user Start-menu programs folder, as the shell names it.
+std::string ProgramsFolder();
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+std::optional<std::string> ReadWholeFile(const std::string& path);
+bool WriteWholeFile(const std::string& path, const std::string& contents);
+// The names in a folder, without "." and "..".
+std::vector<std::string> FolderEntries(const std::string& folder);
+// How many icons a program carries; the shell shows the first.
+int IconCount(const std::string& program);
+// A program's application manifest, empty when it has none.
+std::string ManifestOf(const std::string& program);
+// A value of a program's version information ("ProductName", "FileVersion", ...).
+std::string VersionValue(const std::string& program, const std::string& name);
+
+}  // namespace qel::e2e
