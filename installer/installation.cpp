@@ -24,12 +24,6 @@ namespace {
 constexpr std::size_t ReportedLosses = 10;
 constexpr std::uint64_t BytesPerKB = 1024;
 
-std::string SkipReasonText(archive::TSkipReason reason) {
-  if (reason == archive::TSkipReason::srBadPassword) return "wrong or missing password";
-  if (reason == archive::TSkipReason::srNoOverwrite) return "the existing file was not replaced";
-  return "not extracted";
-}
-
 // A file of an earlier install may be read-only; a repair replaces it all the same.
 void MakeReplaceable(const std::string& fileName) {
   const std::uint32_t attributes = platform::FileGetAttr(fileName);
@@ -62,8 +56,7 @@ class TInstallation::TArchiveListener final {
   TArchiveListener(TInstallation& installation, archive::TUnZip& archive)
       : FInstallation(installation), FArchive(archive), FSaved(Handlers(archive)) {
     archive.OnStartUnZipInfo = [this](base::TObject&, std::int32_t count, std::int64_t, bool&) { FAnnounced = count; };
-    archive.OnStartUnZip = [this](base::TObject&, std::int32_t index, const std::string& fileName, bool&) {
-      MakeReplaceable(fileName);
+    archive.OnStartUnZip = [this](base::TObject&, std::int32_t index, const std::string&, bool&) {
       FInstallation.FProgress.FileStarted(EntryPath(index), ++FStarted, FAnnounced);
     };
     archive.OnFilePercentDone = [this](base::TObject&, std::int32_t percent) {
@@ -76,7 +69,7 @@ class TInstallation::TArchiveListener final {
       FInstallation.FExtractedBytes += ByteCount(FArchive.Entry(index).UncompressedSize);
     };
     archive.OnSkippingFile = [this](base::TObject&, archive::TSkipReason reason, std::int32_t index) {
-      Lose(index, SkipReasonText(reason));
+      Lose(index, archive::SkipReasonText(reason));
     };
     archive.OnBadCRC = [this](base::TObject&, std::int32_t, std::int32_t, std::int32_t index) {
       Lose(index, "damaged (CRC error)");
