@@ -12,12 +12,15 @@ CMAKE_FLAGS ?=
 
 all: native
 
+# The configurations a user may pick are all built: the native tests and the shipped program
+# in Release (-O3), the sanitizer build in Debug, the 64-bit Windows build in the default
+# RelWithDebInfo.
 $(NATIVE)/CMakeCache.txt:
-	cmake -S . -B $(NATIVE) -G Ninja $(CMAKE_FLAGS)
+	cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 $(SANITIZE)/CMakeCache.txt:
 	cmake -S . -B $(SANITIZE) -G Ninja -DQEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
 $(WIN32)/CMakeCache.txt:
-	cmake -S . -B $(WIN32) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(CMAKE_FLAGS)
+	cmake -S . -B $(WIN32) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 $(WIN64)/CMakeCache.txt:
 	cmake -S . -B $(WIN64) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS)
 
