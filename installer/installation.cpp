@@ -155,19 +155,17 @@ void TInstallation::JournalEntryFolders() {
   }
 }
 
-void TInstallation::BeforeReplacing(const std::string& fileName) {
+bool TInstallation::BeforeReplacing(const std::string& fileName) {
   MakeReplaceable(fileName);
-  FJournal.BeforeFile(fileName);
+  return FJournal.BeforeFile(fileName);
 }
 
 // The suite's own link is replaced, never numbered beside the old one.
 void TInstallation::ReplaceShortcut(const std::string& target, const std::string& linkName,
                                     const std::string& arguments) {
   const std::string existing = linkName + ".lnk";
-  if (platform::FileExists(existing)) {
-    BeforeReplacing(existing);
-    platform::DeleteFile(existing);  // one that could not be set aside; if it stays, the new link gets a number
-  }
+  // One that cannot be set aside is deleted; one that stays all the same gets a numbered name.
+  if (platform::FileExists(existing) && !BeforeReplacing(existing)) platform::DeleteFile(existing);
   FJournal.Created(CreateShortcut(target, linkName, arguments));
 }
 

@@ -62,8 +62,8 @@ class TInstallation final {
   // Journals the folders the archive's entries need below the directory, before extraction.
   void JournalEntryFolders();
   // A file of the suite that is about to be replaced: read-only ones are made writable, and
-  // the old one is set aside in the journal.
-  void BeforeReplacing(const std::string& fileName);
+  // the old one is set aside in the journal. False when it could not be set aside.
+  bool BeforeReplacing(const std::string& fileName);
   void ReplaceShortcut(const std::string& target, const std::string& linkName, const std::string& arguments);
 
   archive::TUnZip& FArchive;
