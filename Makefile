@@ -5,10 +5,14 @@ NATIVE := $(BUILD)/native
 SANITIZE := $(BUILD)/sanitize
 WIN32 := $(BUILD)/win32
 WIN64 := $(BUILD)/win64
+FUZZ := $(BUILD)/fuzz
+# The readers under fuzz: fuzz/<name>_target.cpp, the program fuzz_<name>.
+FUZZ_TARGETS := directory decoder name_mask manifest hive shell_link
+FUZZ_SECONDS ?= 15
 WINE_ENV = WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 CMAKE_FLAGS ?=
 
-.PHONY: all native sanitize win32 win64 test test-native test-sanitize test-win32 test-win64 setup demo clean
+.PHONY: all native sanitize win32 win64 fuzz test test-native test-sanitize test-win32 test-win64 test-fuzz setup demo clean
 
 all: native
 
@@ -23,6 +27,11 @@ $(WIN32)/CMakeCache.txt:
 	cmake -S . -B $(WIN32) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 $(WIN64)/CMakeCache.txt:
 	cmake -S . -B $(WIN64) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS)
+# Everything instrumented for libFuzzer with clang, at -O1 as libFuzzer is usually run, with
+# line tables only: enough for the stack of a finding, and quicker to build than full debug data.
+$(FUZZ)/CMakeCache.txt:
+	cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DQEL_FUZZ=ON -DQEL_TESTS=OFF \
+	  -DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -gline-tables-only" $(CMAKE_FLAGS)
 
 native: $(NATIVE)/CMakeCache.txt
 	cmake --build $(NATIVE) -j $(JOBS)
@@ -32,6 +41,8 @@ win32: $(WIN32)/CMakeCache.txt
 	cmake --build $(WIN32) -j $(JOBS)
 win64: $(WIN64)/CMakeCache.txt
 	cmake --build $(WIN64) -j $(JOBS)
+fuzz: $(FUZZ)/CMakeCache.txt
+	cmake --build $(FUZZ) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
 
 test-native: native
 	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
@@ -56,8 +67,20 @@ test-win64: win64
 	WINEPREFIX=$(abspath $(WIN64))/wineprefix $(WINE_ENV) ./cmake/wine-run wineboot -i >/dev/null 2>&1 || true
 	ctest --test-dir $(WIN64) --output-on-failure -j $(JOBS)
 
-# Every test: native, under the sanitizers, and the Windows builds under Wine.
-test: test-native test-sanitize test-win32 test-win64
+# Each fuzz program for FUZZ_SECONDS from its seeds; skipped, saying so, where clang and its
+# libFuzzer runtime are not installed (make setup installs them). The kept inputs run in every
+# build all the same, in the test "fuzz".
+test-fuzz:
+	@if ! command -v clang++ >/dev/null 2>&1 || \
+	    ! echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }' | \
+	      clang++ -fsanitize=fuzzer -x c++ -o /dev/null - >/dev/null 2>&1; then \
+	  echo "The fuzz run is skipped: clang++ with libFuzzer is not installed (make setup installs it)."; \
+	else \
+	  $(MAKE) --no-print-directory fuzz && ./fuzz/run.sh $(FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS); \
+	fi
+
+# Every test: native, under the sanitizers, the Windows builds under Wine, and the fuzz run.
+test: test-native test-sanitize test-win32 test-win64 test-fuzz
 
 # The native installer on a demo archive, in a sandbox of its own under build/demo.
 demo:

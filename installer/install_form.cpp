@@ -183,10 +183,16 @@ void TInstallForm::DoInstall() {
     return;
   }
   TInstallation installation(Zipper, directory, FProgramFile, *this, *this);
-  installation.Extract();
-  // From here on the suite is on disk: a close needs no confirmation.
-  FSkipExitQuery = true;
-  installation.PutInPlace();
+  try {
+    installation.Extract();
+    // From here on the suite is on disk: a close needs no confirmation.
+    FSkipExitQuery = true;
+    installation.PutInPlace();
+  } catch (...) {
+    // Half a suite helps nobody: what was changed is undone before the error is shown.
+    installation.RollBack();
+    throw;
+  }
   installation.Conclude();
   Close();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <type_traits>
 #include <utility>
 
@@ -31,16 +32,6 @@ void MakeReplaceable(const std::string& fileName) {
   if ((attributes & platform::faReadOnly) != 0) platform::FileSetAttr(fileName, attributes & ~platform::faReadOnly);
 }
 
-// The suite's own link is replaced, never numbered beside the old one.
-void ReplaceShortcut(const std::string& target, const std::string& linkName, const std::string& arguments) {
-  const std::string existing = linkName + ".lnk";
-  if (platform::FileExists(existing)) {
-    MakeReplaceable(existing);
-    platform::DeleteFile(existing);  // a link that stays all the same gets a numbered name
-  }
-  CreateShortcut(target, linkName, arguments);
-}
-
 template <class TSize>
 std::uint64_t ByteCount(TSize size) {
   // A size field read as signed holds sizes of 2 GB and more as negative numbers.
@@ -56,7 +47,8 @@ class TInstallation::TArchiveListener final {
   TArchiveListener(TInstallation& installation, archive::TUnZip& archive)
       : FInstallation(installation), FArchive(archive), FSaved(Handlers(archive)) {
     archive.OnStartUnZipInfo = [this](base::TObject&, std::int32_t count, std::int64_t, bool&) { FAnnounced = count; };
-    archive.OnStartUnZip = [this](base::TObject&, std::int32_t index, const std::string&, bool&) {
+    archive.OnStartUnZip = [this](base::TObject&, std::int32_t index, const std::string& name, bool&) {
+      if (!FArchive.Filename(index).empty()) FInstallation.FJournal.BeforeFile(name);
       FInstallation.FProgress.FileStarted(EntryPath(index), ++FStarted, FAnnounced);
     };
     archive.OnFilePercentDone = [this](base::TObject&, std::int32_t percent) {
@@ -147,23 +139,76 @@ void TInstallation::Extract() {
   FExtractedBytes = 0;
   TArchiveListener listener(*this, FArchive);
   FArchive.SetDestDir(FDirectory);
+  FArchive.OpenZip();
+  JournalEntryFolders();
   listener.Settle(FArchive.UnZip());
 }
 
+void TInstallation::JournalEntryFolders() {
+  const std::string directory = base::IncludeTrailingBackslash(platform::ExpandFileName(FDirectory));
+  FJournal.BeforeFolder(directory);
+  for (std::int32_t i = 0; i < FArchive.Count(); ++i) {
+    if (FArchive.Pathname(i).empty()) continue;
+    // A folder the archive names outside the directory is not extracted at all.
+    const std::string folder = platform::ExpandFileName(directory + FArchive.Pathname(i));
+    if (base::SameText(folder.substr(0, directory.size()), directory)) FJournal.BeforeFolder(folder);
+  }
+}
+
+bool TInstallation::BeforeReplacing(const std::string& fileName) {
+  MakeReplaceable(fileName);
+  return FJournal.BeforeFile(fileName);
+}
+
+// The suite's own link is replaced, never numbered beside the old one.
+void TInstallation::ReplaceShortcut(const std::string& target, const std::string& linkName,
+                                    const std::string& arguments) {
+  const std::string existing = linkName + ".lnk";
+  // One that cannot be set aside is deleted; one that stays all the same gets a numbered name.
+  if (platform::FileExists(existing) && !BeforeReplacing(existing)) platform::DeleteFile(existing);
+  FJournal.Created(CreateShortcut(target, linkName, arguments));
+}
+
 void TInstallation::PutInPlace() {
+  FJournal.BeforeFolder(SuiteMenuFolder());
   const std::string menu = CreateMenuFolder();
   for (const TShortcutRow& row : SuiteShortcuts) {
     ReplaceShortcut(FDirectory + "\\" + row.TargetFile, menu + "\\" + row.LinkName, "");
   }
+  // The program may run from the directory itself: its copy onto itself fails on its own,
+  // and the running file is not to be moved.
+  const std::string copy = FInstallDir + base::ExtractFileName(FProgramFile);
+  if (!base::SameText(platform::ExpandFileName(FProgramFile), platform::ExpandFileName(copy))) BeforeReplacing(copy);
   CopyFileTo(FProgramFile, FInstallDir);
+  BeforeReplacing(FInstallDir + ManifestName);
   WriteManifest(FArchive, FInstallDir + ManifestName);
   // The uninstaller is the copy just made, under the name this program has: a renamed
   // download uninstalls as well.
   const std::string uninstaller = base::ExtractFileName(FProgramFile);
   ReplaceShortcut(FDirectory + "\\" + uninstaller, menu + "\\" + UninstallLinkName, UninstallArgument);
   const std::uint64_t kilobytes = (FExtractedBytes + BytesPerKB - 1) / BytesPerKB;
+  const auto backup = std::make_shared<const TRegistrationBackup>();
+  FJournal.Changed("the entry in the list of installed programs", [backup] { return backup->Restore(); });
   RegisterSuite({FInstallDir, uninstaller,
                  static_cast<std::uint32_t>(std::min<std::uint64_t>(kilobytes, std::numeric_limits<std::uint32_t>::max()))});
+  FJournal.Commit();
+}
+
+void TInstallation::RollBack() {
+  if (FJournal.Empty()) return;
+  const std::vector<std::string> left = FJournal.RollBack();
+  if (left.empty()) {
+    FDialogue.Tell("The installation was stopped by an error. Everything it had changed was undone: Qel Orvane "
+                   "is not installed, and this computer is as it was before.",
+                   SuiteName, TNoticeKind::nkError);
+    return;
+  }
+  std::string notice = "The installation was stopped by an error. What it had changed was undone, except for:\r\n";
+  for (std::size_t i = 0; i < std::min(left.size(), ReportedLosses); ++i) notice += "\r\n" + left[i];
+  if (left.size() > ReportedLosses) {
+    notice += "\r\n... and " + base::IntToStr(static_cast<std::int64_t>(left.size() - ReportedLosses)) + " more";
+  }
+  FDialogue.Tell(notice + "\r\n\r\nDelete these by hand, or run the setup again.", SuiteName, TNoticeKind::nkError);
 }
 
 void TInstallation::Conclude() {

@@ -2,13 +2,16 @@
 // the Start-menu folder and shortcuts, the installer's own copy, the manifest and the
 // registration, and at the end either the offer to start the main program or the news of
 // what could not be extracted. The caller runs the steps in that order; each raises on
-// failure, and what earlier steps made stays.
+// failure. Every change to the machine is kept in a journal until the suite is in place, so
+// that an installation stopped by an error (a full disk, a file or key that cannot be made)
+// is undone whole: the machine is left as the installation found it.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "installer/install_journal.h"
 #include "installer/procedure_host.h"
 
 namespace qel::archive {
@@ -38,8 +41,13 @@ class TInstallation final {
   void Extract();
   // The Start-menu folder and the suite's shortcuts, the installer's copy, the manifest, the
   // uninstall shortcut and the registration. These are made also when entries were lost,
-  // so that the suite can be repaired by installing again, or uninstalled.
+  // so that the suite can be repaired by installing again, or uninstalled. Once all are in
+  // place the installation stands: nothing is undone after this.
   void PutInPlace();
+  // After Extract or PutInPlace raised: undoes what the installation changed (files it
+  // replaced get their old content back) and, when it had changed anything, tells the user
+  // whether the machine is as it was, or what stayed. The caller passes the error on.
+  void RollBack();
   // When every entry came out: asks whether to start the main program, and starts it on OK.
   // Otherwise tells the user, as an error, which entries are missing.
   void Conclude();
@@ -51,6 +59,12 @@ class TInstallation final {
   class TArchiveListener;
 
   std::string LossReport() const;
+  // Journals the folders the archive's entries need below the directory, before extraction.
+  void JournalEntryFolders();
+  // A file of the suite that is about to be replaced: read-only ones are made writable, and
+  // the old one is set aside in the journal. False when it could not be set aside.
+  bool BeforeReplacing(const std::string& fileName);
+  void ReplaceShortcut(const std::string& target, const std::string& linkName, const std::string& arguments);
 
   archive::TUnZip& FArchive;
   std::string FDirectory;   // as given: the shortcuts and the launch use it as it is
@@ -60,6 +74,7 @@ class TInstallation final {
   TUserDialogue& FDialogue;
   std::vector<std::string> FLost;
   std::uint64_t FExtractedBytes = 0;
+  TInstallJournal FJournal;
 };
 
 }  // namespace qel::installer

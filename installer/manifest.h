@@ -13,7 +13,9 @@ class TUnZip;
 namespace qel::installer {
 
 // One line for every entry the archive lists, whether or not it was extracted. Raises
-// base::EFCreateError when the file cannot be created.
+// base::EFCreateError when the file cannot be created, and base::EWriteError, naming the file
+// and the system's reason, when the disk refuses the lines; the file is then deleted, since a
+// shorter list would let the uninstaller leave files behind.
 void WriteManifest(const archive::TUnZip& archive, const std::string& fileName);
 
 // The lines, split at CR LF, lone CR and lone LF; a NUL ends the text. Raises

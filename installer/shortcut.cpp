@@ -29,7 +29,7 @@ std::string FreeLinkFileName(const std::string& linkFile) {
   }
 }
 
-void CreateShortcut(const std::string& target, const std::string& linkName, const std::string& arguments) {
+std::string CreateShortcut(const std::string& target, const std::string& linkName, const std::string& arguments) {
   platform::TShellLink link;
   platform::TShellLinkFailure failure;
   if (!link.Create(failure)) {
@@ -40,7 +40,12 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
   link.SetArguments(arguments);
   link.SetWorkingDirectory(base::ExtractFilePath(target));
   const std::string linkFile = FreeLinkFileName(LinkFileName(linkName));
-  if (!link.Save(linkFile)) throw base::EFCreateError(base::Format("Cannot create the shortcut \"%s\".", {linkFile}));
+  if (!link.Save(linkFile)) {
+    // The name was free: whatever is there now is the failed save's own.
+    platform::DeleteFile(linkFile);
+    throw base::EFCreateError(base::Format("Cannot create the shortcut \"%s\".", {linkFile}));
+  }
+  return linkFile;
 }
 
 }  // namespace qel::installer

@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/last_error.h"
 #include "platform/posix/registry_hive.h"
 #include "platform/posix/sandbox.h"
 
@@ -132,11 +133,23 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
+// The hives are the system drive's files, so a capacity set for C: holds them too: a test's
+// full system disk refuses a change that makes a hive larger than that.
+bool FitsSystemDrive(const std::string& text) {
+  const std::int64_t capacity = posix::DriveCapacity('c');
+  return capacity < 0 || static_cast<std::int64_t>(text.size()) <= capacity;
+}
+
 // Writes the hive to a temporary file beside it and renames that over it, so the hive on
 // disk is always either the old or the new one, never half of it. On failure the tree in
 // memory no longer matches the file; it is read again on the next call.
 std::int32_t SaveHive(THive& hive) {
   const std::string file = FileOf(hive);
+  const std::string text = posix::FormatHive(hive.Root, hive.RootName);
+  if (!FitsSystemDrive(text)) {
+    hive.Stamp.reset();
+    return static_cast<std::int32_t>(posix::ErrorDiskFull);
+  }
   std::string temporary = file + ".XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) {
@@ -146,7 +159,7 @@ std::int32_t SaveHive(THive& hive) {
   }
   struct stat old {};
   const mode_t mode = stat(file.c_str(), &old) == 0 ? old.st_mode & 07777 : NewHiveMode;
-  bool written = WriteAll(fd, posix::FormatHive(hive.Root, hive.RootName)) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+  bool written = WriteAll(fd, text) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
   int error = errno;
   if (close(fd) != 0 && written) written = false, error = errno;
   if (written && rename(temporary.c_str(), file.c_str()) != 0) written = false, error = errno;

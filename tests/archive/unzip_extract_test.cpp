@@ -14,6 +14,7 @@
 #include "platform/ui.h"
 #include "support/exception_message.h"
 #include "support/fixture_archives.h"
+#include "support/limited_drive.h"
 #include "support/scratch.h"
 #include "support/zip_builder.h"
 
@@ -432,6 +433,27 @@ TEST_F(Extraction, APrematureEndIsAnError) {
   EXPECT_EQ(MessageOf<EFatalUnzipError>([&] { zip->UnZip(); }), "Premature end of file reached");
   EXPECT_EQ(platform::GetCurrentDir(), before) << "the current directory is restored";
   EXPECT_EQ(Output("whole.txt"), "complete");
+}
+
+// A disk that refuses a write midway ends the run with an error that names the file and the
+// reason; the file cut short is deleted, the entries before it stay whole.
+TEST_F(Extraction, AFullDiskIsAnErrorAndLeavesNoPartFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no drive of limited capacity under Windows";
+#else
+  testing::LimitedDrive drive('q', 20000);
+  ZipBuilder b;
+  b.AddStored("small.txt", "whole");
+  b.AddStored("big.bin", std::string(50000, 'b'));
+  b.AddStored("after.txt", "never reached");
+  auto zip = Component(b);
+  zip->SetDestDir(drive.Root() + "out");
+  EXPECT_EQ(MessageOf<base::EWriteError>([&] { zip->UnZip(); }),
+            "Cannot write to file \"Q:\\out\\big.bin\". There is not enough space on the disk.");
+  EXPECT_TRUE(platform::FileExists("Q:\\out\\small.txt"));
+  EXPECT_FALSE(platform::FileExists("Q:\\out\\big.bin"));
+  EXPECT_FALSE(platform::FileExists("Q:\\out\\after.txt"));
+#endif
 }
 
 TEST_F(Extraction, DestinationIsCurrentDuringTheRun) {

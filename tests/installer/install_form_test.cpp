@@ -16,7 +16,11 @@
 #include "support/scratch.h"
 #include "support/zip_builder.h"
 #ifndef _WIN32
+#include <filesystem>
+
+#include "platform/posix/sandbox.h"
 #include "platform/posix/shell_link_file.h"
+#include "support/limited_drive.h"
 #endif
 
 namespace qel::installer {
@@ -350,6 +354,104 @@ TEST_F(InstallerTest, AnEmptyOrRelativeDirectoryIsRefusedBeforeAnythingIsWritten
     EXPECT_EQ(FSource.Names(), (TNames{"Install.exe", "image.zip"})) << directory;
   }
 }
+
+// An install stopped by an error is undone whole: no file, folder, link or registry value of
+// it stays, and the user hears so before the error itself. Natively the disk fills up during
+// the extraction or at the manifest, or the machine's registry refuses the entry; under Wine,
+// which has no full disk and lets every user write the registry, a folder stands where the
+// manifest should be created.
+TEST_F(InstallerTest, AnInstallStoppedByAnErrorIsUndoneWhole) {
+  enum class TFailure { ManifestInTheWay, DiskFullInExtraction, DiskFullAtTheManifest, RegistryRefused };
+  std::vector<TFailure> failures = {TFailure::ManifestInTheWay};
+#ifndef _WIN32
+  failures.insert(failures.end(), {TFailure::DiskFullInExtraction, TFailure::DiskFullAtTheManifest,
+                                   TFailure::RegistryRefused});
+  namespace fs = std::filesystem;
+  const fs::path machineHive = fs::path(platform::posix::Sandbox().Root) / "system.reg";
+#endif
+  const bool publisherFolderBefore = platform::DirectoryExists(base::ExtractFileDir(MenuFolder()));
+  for (const TFailure failure : failures) {
+    SCOPED_TRACE(static_cast<int>(failure));
+    TDialogScript::Start();
+    std::string directory = InstallDir();
+#ifndef _WIN32
+    // Every file of the image fits in 20 bytes, the manifest does not.
+    const std::int64_t capacity = failure == TFailure::DiskFullInExtraction    ? 10
+                                  : failure == TFailure::DiskFullAtTheManifest ? 20
+                                                                               : -1;
+    testing::LimitedDrive drive('q', capacity);
+    if (capacity >= 0) directory = drive.Root() + "Suite";
+    if (failure == TFailure::RegistryRefused) fs::permissions(machineHive, fs::perms::all, fs::perm_options::remove);
+#endif
+    if (failure == TFailure::ManifestInTheWay) {
+      ASSERT_TRUE(platform::ForceDirectories(directory + "\\install.dat"));
+    }
+    {
+      TInstallForm form({}, FSource.Path() + "Install.exe");
+      EXPECT_THROW(Install(form, directory), base::Exception);
+    }
+#ifndef _WIN32
+    if (failure == TFailure::RegistryRefused) fs::permissions(machineHive, fs::perms::owner_read | fs::perms::owner_write);
+#endif
+    ASSERT_FALSE(MessageTexts().empty());
+    EXPECT_NE(MessageTexts().back().find("Everything it had changed was undone"), std::string::npos)
+        << MessageTexts().back();
+    if (failure == TFailure::ManifestInTheWay) {
+      EXPECT_EQ(FTarget.Names("Suite"), TNames{"install.dat"}) << "the folder in the way was there before";
+      ASSERT_TRUE(platform::RemoveDir(directory + "\\install.dat") && platform::RemoveDir(directory));
+    }
+    EXPECT_FALSE(platform::DirectoryExists(directory));
+    EXPECT_TRUE(FTarget.Names().empty());
+    EXPECT_FALSE(platform::DirectoryExists(MenuFolder()));
+    EXPECT_EQ(platform::DirectoryExists(base::ExtractFileDir(MenuFolder())), publisherFolderBefore);
+    EXPECT_EQ(UninstallEntry("DisplayName"), "<none>");
+    EXPECT_EQ(ProgramPath(), "<none>");
+  }
+}
+
+#ifndef _WIN32
+// A repair that fails puts the earlier install back as it was: its files with their old
+// content, its manifest and its links, and no set-aside copy of any of them.
+TEST_F(InstallerTest, AFailedRepairLeavesTheEarlierInstallAsItWas) {
+  testing::LimitedDrive drive('q', -1);
+  const std::string directory = drive.Root() + "Suite";
+  {
+    TInstallForm form({}, FSource.Path() + "Install.exe");
+    Install(form, directory);
+    ASSERT_TRUE(form.CloseRequested());
+  }
+  const std::string manifest = "DoVra.exe\r\nDocs\\\r\nDocs\\readme.txt\r\n";
+  testing::ZipBuilder image;
+  image.AddStored("DoVra.exe", "main program 2");
+  image.AddStored("Docs/readme.txt", "read me 2");
+  image.AddStored("Docs/new.txt", "new");
+  WriteImage(image);
+  drive.SetCapacity(20);  // room for every file but the longer manifest
+  TDialogScript::Start();
+  {
+    TInstallForm form({}, FSource.Path() + "Install.exe");
+    EXPECT_THROW(Install(form, directory), base::EWriteError);
+  }
+  drive.SetCapacity(-1);
+  const auto read = [&](const std::string& name) {
+    const platform::FileHandle file = platform::FileOpen(directory + "\\" + name, platform::fmOpenRead);
+    std::string bytes(100, '\0');
+    bytes.resize(static_cast<std::size_t>(std::max(platform::FileRead(file, bytes.data(), 100), 0)));
+    platform::FileClose(file);
+    return bytes;
+  };
+  EXPECT_EQ(read("DoVra.exe"), "main program");
+  EXPECT_EQ(read("Docs\\readme.txt"), "read me");
+  EXPECT_EQ(read("install.dat"), manifest);
+  EXPECT_FALSE(platform::FileExists(directory + "\\Docs\\new.txt"));
+  EXPECT_FALSE(platform::FileExists(directory + "\\DoVra.exe.qel-setup-old"));
+  for (const auto& row : {"Qel Dovra", "Uninstall"}) {
+    EXPECT_TRUE(platform::FileExists(MenuFolder() + "\\" + row + ".lnk")) << row;
+    EXPECT_FALSE(platform::FileExists(MenuFolder() + "\\" + row + ".lnk.qel-setup-old")) << row;
+  }
+  EXPECT_EQ(UninstallEntry("UninstallString"), "\"" + directory + "\\Install.exe\" u");
+}
+#endif
 
 TEST_F(InstallerTest, AMissingArchiveEndsTheInstallWithTheExitQuestionStillOn) {
   ASSERT_TRUE(platform::DeleteFile(FSource.Path() + "image.zip"));

@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "support/exception_message.h"
+#include "support/limited_drive.h"
 #include "support/scratch.h"
 #ifndef _WIN32
 #include "platform/posix/shell_link_file.h"
@@ -55,6 +56,12 @@ TEST(Shortcut, ALinkThatCannotBeSavedIsAnError) {
   const std::string message = testing::MessageOf<base::EFCreateError>(
       [&] { CreateShortcut(dir.Path() + "Tool.exe", dir.Path() + "Missing\\Tool", ""); });
   EXPECT_NE(message.find("\"" + dir.Path() + "Missing\\Tool.lnk\""), std::string::npos) << message;
+#ifndef _WIN32
+  // A full disk: the error, and no empty or cut link left to pass for a shortcut.
+  testing::LimitedDrive drive('q', 40);
+  EXPECT_THROW(CreateShortcut(dir.Path() + "Tool.exe", drive.Root() + "Tool", ""), base::EFCreateError);
+  EXPECT_FALSE(platform::FileExists(drive.Root() + "Tool.lnk"));
+#endif
 }
 
 TEST(Shortcut, TheLinkHoldsTargetArgumentsAndTheTargetsFolder) {

@@ -15,6 +15,7 @@
 
 #include "platform/posix/registry_hive.h"
 #include "platform/posix/sandbox.h"
+#include "support/limited_drive.h"
 #endif
 
 namespace qel::platform {
@@ -318,6 +319,23 @@ TEST_F(Registry, AReadOnlyHiveRefusesEveryOpenEvenToRoot) {
   EXPECT_EQ(RegistryOpenKey(RegistryLocalMachine, "SOFTWARE", machine.Out()), Success) << "the other hive is writable";
   fs::permissions(hive, fs::perms::owner_write, fs::perm_options::add);
   EXPECT_EQ(RegistryOpenKey(RegistryCurrentUser, TestKeyPath, key.Out()), Success);
+}
+
+// The hives lie on the system drive: a full one refuses the change with the disk's error,
+// and the hive file stays as it was, with no temporary file beside it.
+TEST_F(Registry, AFullSystemDiskRefusesAChangeAndKeepsTheHive) {
+  ASSERT_EQ(RegistrySetString(TestKey(), "Before", "kept"), Success);
+  const std::string before = ReadText(HiveFile("user.reg"));
+  {
+    testing::LimitedDrive drive('c', static_cast<std::int64_t>(before.size()) + 10);
+    EXPECT_EQ(RegistrySetString(TestKey(), "Large", std::string(100, 'x')), 112);
+    EXPECT_EQ(ReadText(HiveFile("user.reg")), before);
+    EXPECT_EQ(StringValue(TestKey(), "Large"), "error 2") << "the refused value is not kept in memory either";
+  }
+  for (const fs::directory_entry& entry : fs::directory_iterator(posix::Sandbox().Root)) {
+    EXPECT_EQ(entry.path().filename().string().find("user.reg."), std::string::npos) << "no temporary file is left";
+  }
+  EXPECT_EQ(RegistrySetString(TestKey(), "Large", "fits"), Success);
 }
 
 TEST(RegistryHive, HandWrittenHivesAreReadAndWrittenBackInOneForm) {
