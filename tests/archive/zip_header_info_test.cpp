@@ -173,8 +173,8 @@ TEST(ZipHeaderInfo, CentralHeaderContinuesOnTheNextDisk) {
   for (const std::size_t cut : {std::size_t{0}, std::size_t{2}, std::size_t{20}}) {
     base::TMemoryStream first(Bytes(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(cut)));
     // The next disk is handed over standing after three bytes.
-    Bytes rest(header.begin() + static_cast<std::ptrdiff_t>(cut) - 3, header.end());
-    std::fill_n(rest.begin(), 3, '#');
+    Bytes rest(3, '#');
+    rest.insert(rest.end(), header.begin() + static_cast<std::ptrdiff_t>(cut), header.end());
     base::TMemoryStream second(rest);
     second.SetPosition(3);
     int calls = 0;
