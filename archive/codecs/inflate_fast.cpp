@@ -1,5 +1,6 @@
 #include "archive/codecs/inflate_fast.h"
 
+#include <atomic>
 #include <bit>
 #include <cstring>
 
@@ -237,9 +238,15 @@ TDecodeLoop ChooseLoop() {
 
 }  // namespace
 
+namespace {
+std::atomic<bool> PortableOnly{false};
+}  // namespace
+
 int DecodeFast(TFastState& state, const TFastCodes& codes) {
   static const TDecodeLoop loop = ChooseLoop();
-  return loop(state, codes);
+  return PortableOnly.load(std::memory_order_relaxed) ? DecodeGeneric(state, codes) : loop(state, codes);
 }
+
+void UsePortableFastLoop(bool portable) noexcept { PortableOnly.store(portable, std::memory_order_relaxed); }
 
 }  // namespace qel::codecs

@@ -43,4 +43,8 @@ struct TFastState {
 // count may be set.
 int DecodeFast(TFastState& state, const TFastCodes& codes);
 
+// Where the processor has BMI2 the loop runs in a build that uses it; a test sets this to run
+// the loop every processor runs instead.
+void UsePortableFastLoop(bool portable) noexcept;
+
 }  // namespace qel::codecs
