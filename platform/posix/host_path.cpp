@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -140,6 +141,29 @@ std::string FindIgnoringCase(const std::string& folder, const struct stat& folde
   return best;
 }
 
+// The last name found missing from a folder spelt as on disk, with the folder's stamp then:
+// the extraction driver asks about a file it is about to create several times over, and
+// while the folder's stamp holds, the answer does too.
+struct TMissingName {
+  std::string Host;
+  bool Utf8 = false;  // names compare by other rules in UTF-8
+  TFolderStamp FolderStamp;
+};
+TMissingName LastMissing;
+
+// Whether hostPath was the last name found missing; with folderInfo, whether its folder is
+// still as it was then.
+bool KnownMissing(const std::string& hostPath, const struct stat* folderInfo) {
+  std::lock_guard<std::mutex> guard(ListingLock);
+  return LastMissing.Host == hostPath && LastMissing.Utf8 == NamesAreUtf8 &&
+         (folderInfo == nullptr || LastMissing.FolderStamp == StampOf(*folderInfo));
+}
+
+void NoteMissing(const std::string& hostPath, const struct stat& folderInfo) {
+  std::lock_guard<std::mutex> guard(ListingLock);
+  LastMissing = {hostPath, NamesAreUtf8, StampOf(folderInfo)};
+}
+
 // Updates a kept listing after the stand-in changed its folder.
 template <class TChange>
 void ChangeListing(const std::string& hostPath, TChange change) {
@@ -162,7 +186,9 @@ void ChangeListing(const std::string& hostPath, TChange change) {
 bool ResolveHostPath(const std::string& name, THostPath& result) {
   Sandbox();  // the first name the program uses lays out a fresh system
   if (name.empty()) return Fail(ErrorPathNotFound);
-  const TWindowsPath path = ParseWindowsPath(name, CurrentDirectory());
+  // A full name ("X:\\...") does not depend on the current directory, which need not be copied.
+  const bool full = name.size() >= 3 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':' && (name[2] == '\\' || name[2] == '/');
+  const TWindowsPath path = ParseWindowsPath(name, full ? std::string() : CurrentDirectory());
   if (path.Unc) return Fail(ErrorBadNetPath);
   result.Windows = FormatWindowsPath(path);
   result.IsRoot = path.Components.empty();
@@ -177,10 +203,24 @@ bool ResolveHostPath(const std::string& name, THostPath& result) {
   // Most names are spelt as they are on disk: one look at the whole path settles them, and
   // only the others are resolved a component at a time.
   if (!path.Components.empty()) {
-    std::string exact = result.Host;
+    std::string exact;
+    exact.reserve(result.Host.size() + name.size() + 1);
+    exact = result.Host;
     for (const std::string& component : path.Components) {
       if (exact.back() != '/') exact += '/';
       exact += HostName(component);
+    }
+    const std::string parent = FolderOf(exact);
+    struct stat parentInfo {};
+    bool parentKnown = false;
+    if (path.Components.size() > 1 && KnownMissing(exact, nullptr)) {
+      // Asked again: one look at the folder tells whether anything changed there.
+      parentKnown = stat(parent.c_str(), &parentInfo) == 0;
+      if (parentKnown && S_ISDIR(parentInfo.st_mode) && KnownMissing(exact, &parentInfo)) {
+        result.Host = std::move(exact);
+        result.ParentExists = true;
+        return true;
+      }
     }
     if (stat(exact.c_str(), &result.Info) == 0) {
       result.Host = std::move(exact);
@@ -190,13 +230,17 @@ bool ResolveHostPath(const std::string& name, THostPath& result) {
     }
     // A file about to be created usually lies in a folder spelt as on disk: only its own
     // name needs looking up in the folder.
-    const std::string parent = FolderOf(exact);
-    struct stat parentInfo {};
-    if (path.Components.size() > 1 && stat(parent.c_str(), &parentInfo) == 0 && S_ISDIR(parentInfo.st_mode)) {
+    if (path.Components.size() > 1 && (parentKnown || stat(parent.c_str(), &parentInfo) == 0) &&
+        S_ISDIR(parentInfo.st_mode)) {
       const std::string match = FindIgnoringCase(parent, parentInfo, path.Components.back());
-      result.Host = match.empty() ? std::move(exact) : Join(parent, match);
       result.ParentExists = true;
-      result.Found = !match.empty() && stat(result.Host.c_str(), &result.Info) == 0;
+      if (match.empty()) {
+        NoteMissing(exact, parentInfo);
+        result.Host = std::move(exact);
+        return true;
+      }
+      result.Host = Join(parent, match);
+      result.Found = stat(result.Host.c_str(), &result.Info) == 0;
       return true;
     }
   } else {
@@ -228,6 +272,10 @@ bool ResolveHostPath(const std::string& name, THostPath& result) {
 }
 
 void NoteEntryAdded(const std::string& hostPath) {
+  {
+    std::lock_guard<std::mutex> guard(ListingLock);
+    if (LastMissing.Host == hostPath) LastMissing.Host.clear();
+  }
   ChangeListing(hostPath, [](TFolderListing& listing, const std::string& name) { listing.Add(name); });
 }
 
