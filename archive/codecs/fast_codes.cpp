@@ -46,7 +46,12 @@ void BuildFastTable(const TDecodeEntry* table, int lookupBits, unsigned fastBits
   // level's entries, repeated, are right everywhere but below its links.
   const unsigned firstSize = 1u << lookupBits;
   for (unsigned first = 0; first < firstSize; ++first) {
-    fast[first] = FastEntryOf(table[first], table[first].Bits);
+    // A code shorter than the first level fills every slot whose low bits are its own: past
+    // its first slot, its entry is already made.
+    const TDecodeEntry& slot = table[first];
+    const unsigned codeSize = 1u << slot.Bits;
+    fast[first] = slot.Operation <= OpLiteral && first >= codeSize ? fast[first & (codeSize - 1)]
+                                                                   : FastEntryOf(slot, slot.Bits);
   }
   for (unsigned filled = firstSize; filled < size; filled *= 2) {
     std::copy_n(fast, filled, fast + filled);
