@@ -1,80 +1,86 @@
 #!/usr/bin/env bash
-# Times extraction of deflated archives by qelunzip against unzip, 7z and bsdtar.
+# Times extraction by qelunzip against other programs, into a memory-backed folder, in
+# alternating rounds; prints each program's median and best time and its ratio to qelunzip's
+# median. Not part of CI.
 #
-#   bench/extract_bench.sh [QELUNZIP] [RUNS]
+#   bench/extract_bench.sh [QELUNZIP] [ROUNDS]
 #
-# Builds a corpus once (one file of about 100 MB mixing text and binary data, and a tree of
-# many small files), zips each with Info-ZIP zip -6, and extracts it into a memory-backed
-# folder with every program in turn, RUNS rounds alternating the programs. Reports each
-# program's best time and its ratio to qelunzip's. Not part of CI.
+# large: the 103 MB entry of large.zip, beside libdeflate-gunzip and gzip -d on the same bytes
+#        as large.gz (install libdeflate-tools to compare), bsdtar, unzip and 7z where present,
+#        and the peak memory of qelunzip.
+# small, many: 5 000 and 16 000 small files, beside bsdtar and unzip, and the system calls
+#        per extracted file (strace -c; install strace to count them).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 tool=${1:-$here/../build/native/tools/qelunzip}
-runs=${2:-5}
-corpus=${QEL_BENCH_CORPUS:-/tmp/qel-bench-corpus}
+rounds=${2:-7}
+corpus=$("$here/corpus.sh")
 scratch=$(mktemp -d /dev/shm/qel-bench.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 export QEL_ROOT="$scratch/sandbox"
+out="$scratch/out"
 
-if [ ! -f "$corpus/large.zip" ] || [ ! -f "$corpus/small.zip" ]; then
-  mkdir -p "$corpus"
-  python3 - "$corpus" <<'PY'
-import os, random, sys
-root = sys.argv[1]
-rng = random.Random(1)
-words = [w.encode() for w in "the of and to in archive setup window install program data file system user".split()]
-# The large file: runs of text, of incompressible bytes and of structured binary records.
-with open(os.path.join(root, "large.bin"), "wb") as f:
-    written = 0
-    while written < 100 * 1024 * 1024:
-        kind = rng.random()
-        if kind < 0.5:
-            chunk = b" ".join(rng.choice(words) for _ in range(20000))
-        elif kind < 0.7:
-            chunk = rng.randbytes(200000)
-        else:
-            chunk = b"".join(rng.randrange(1 << 16).to_bytes(4, "little") + b"\0\0\x01\x02" for _ in range(40000))
-        f.write(chunk)
-        written += len(chunk)
-small = os.path.join(root, "small")
-for i in range(5000):
-    d = os.path.join(small, "d%02d" % (i % 50))
-    os.makedirs(d, exist_ok=True)
-    with open(os.path.join(d, "f%04d.txt" % i), "wb") as f:
-        f.write(b" ".join(rng.choice(words) for _ in range(rng.randrange(10, 800))))
-PY
-  (cd "$corpus" && rm -f large.zip small.zip && zip -q -6 large.zip large.bin && zip -q -6 -r small.zip small)
-fi
-
-declare -A best
-programs=(qelunzip unzip 7z bsdtar)
-extract() {
-  local program=$1 archive=$2 out=$3
+extract() {  # program archive
+  local program=$1 archive=$2
+  rm -rf "$out" && mkdir -p "$out"
   case $program in
-    qelunzip) "$tool" -q -o -d "$out" "$archive" ;;
-    unzip) unzip -q -o "$archive" -d "$out" ;;
-    7z) 7z x -y -bd -o"$out" "$archive" >/dev/null ;;
-    bsdtar) mkdir -p "$out" && bsdtar -x -f "$archive" -C "$out" ;;
+    qelunzip) "$tool" -q -o -d "$out" "$corpus/$archive.zip" ;;
+    libdeflate-gunzip) libdeflate-gunzip -c "$corpus/$archive.gz" >"$out/$archive.bin" ;;
+    gzip) gzip -d -c "$corpus/$archive.gz" >"$out/$archive.bin" ;;
+    bsdtar) bsdtar -x -f "$corpus/$archive.zip" -C "$out" ;;
+    unzip) unzip -q -o "$corpus/$archive.zip" -d "$out" ;;
+    7z) 7z x -y -bd -o"$out" "$corpus/$archive.zip" >/dev/null ;;
   esac
 }
-for archive in large small; do
-  for program in "${programs[@]}"; do best[$archive.$program]=999999; done
-  for ((run = 0; run < runs; run++)); do
-    for program in "${programs[@]}"; do
-      command -v "${program/qelunzip/$tool}" >/dev/null 2>&1 || [ "$program" = qelunzip ] || continue
-      out="$scratch/out"
-      rm -rf "$out"
+
+run() {  # archive program...
+  local archive=$1 program
+  shift
+  local present=()
+  for program in "$@"; do
+    if [ "$program" = qelunzip ] || command -v "$program" >/dev/null 2>&1; then present+=("$program"); fi
+  done
+  declare -A times=()
+  for ((i = 0; i < rounds; i++)); do
+    for program in "${present[@]}"; do
+      local start end
       start=$(date +%s%N)
-      extract "$program" "$corpus/$archive.zip" "$out"
-      ms=$(( ($(date +%s%N) - start) / 1000000 ))
-      (( ms < best[$archive.$program] )) && best[$archive.$program]=$ms
+      extract "$program" "$archive"
+      end=$(date +%s%N)
+      times[$program]+="$(((end - start) / 1000000)) "
     done
   done
-  reference=${best[$archive.qelunzip]}
-  echo "$archive.zip ($(du -h "$corpus/$archive.zip" | cut -f1)), best of $runs runs:"
-  for program in "${programs[@]}"; do
-    ms=${best[$archive.$program]}
-    [ "$ms" = 999999 ] && continue
-    printf '  %-9s %7d ms  %5.2fx qelunzip\n' "$program" "$ms" "$(awk -v a="$ms" -v b="$reference" 'BEGIN { print a / b }')"
+  local stats reference
+  stats() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)], a[1]}'; }
+  reference=$(stats "${times[qelunzip]}" | cut -d' ' -f1)
+  echo "$archive.zip ($(du -h "$corpus/$archive.zip" | cut -f1)), $rounds rounds alternating, $(nproc) cores," \
+    "load $(cut -d' ' -f1-3 /proc/loadavg):"
+  for program in "${present[@]}"; do
+    read -r median best <<<"$(stats "${times[$program]}")"
+    printf '  %-18s median %6d ms  best %6d ms  %5.2fx qelunzip\n' "$program" "$median" "$best" \
+      "$(awk -v a="$median" -v b="$reference" 'BEGIN { print a / b }')"
   done
+}
+
+run large qelunzip libdeflate-gunzip gzip bsdtar unzip 7z
+rm -rf "$out" && mkdir -p "$out"
+peak=$(/usr/bin/time -f %M "$tool" -q -o -d "$out" "$corpus/large.zip" 2>&1 >/dev/null | tail -1)
+echo "  peak memory of qelunzip on large.zip: $peak KB"
+
+for archive in small many; do
+  run "$archive" qelunzip bsdtar unzip
+  if command -v strace >/dev/null 2>&1; then
+    files=$(unzip -Z1 "$corpus/$archive.zip" | grep -vc '/$')
+    for program in qelunzip bsdtar; do
+      rm -rf "$out" && mkdir -p "$out"
+      case $program in
+        qelunzip) strace -f -c -o "$scratch/strace" "$tool" -q -o -d "$out" "$corpus/$archive.zip" ;;
+        bsdtar) strace -f -c -o "$scratch/strace" bsdtar -x -f "$corpus/$archive.zip" -C "$out" ;;
+      esac
+      calls=$(awk '$NF == "total" {print $4}' "$scratch/strace")
+      printf '  %-18s %d system calls, %.1f per file\n' "$program" "$calls" "$(awk -v c="$calls" -v f="$files" 'BEGIN { print c / f }')"
+    done
+  else
+    echo "  (install strace to count the system calls per file)"
+  fi
 done

@@ -1,7 +1,6 @@
 // Throughput of the legacy decoders on the TESTDAT3.TXT entries of the hwzip archives (about
-// 80 KB each), decoded many times over in one frame. Not part of the build or of CI:
-//   g++ -O2 -std=c++20 -I. bench/legacy_bench.cpp build/<area>-native/libqel_codecs.a -o legacy_bench
-//   ./legacy_bench tests/data/legacy
+// 80 KB each), decoded many times over in one frame. Not part of the build or of CI: run it
+// through legacy_bench.sh, which sets it beside unzip.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

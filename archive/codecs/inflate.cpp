@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
+#include <new>
 
 #include "archive/codecs/bit_reader.h"
+#include "archive/codecs/fast_codes.h"
+#include "archive/codecs/inflate_fast.h"
+#include "archive/codecs/linear_window.h"
 
 namespace qel::codecs {
 namespace {
@@ -37,105 +40,34 @@ constexpr int DynamicDistanceLookup = 6;
 constexpr int FixedLiteralLookup = 7;
 constexpr int FixedDistanceLookup = 5;
 constexpr int CodeLengthLookup = 7;
-constexpr unsigned MaxMatch = 258;
 
-// The bit buffer is a machine word, so the fast loop can refill it a word at a time.
 using TBits = TBitReader<TUnzipFrame, TPastEnd::LastByteAgain>;
 using TBitWord = TBits::TWord;
 constexpr unsigned WordBits = TBits::WordBits;
 
 constexpr TBitWord Mask(unsigned n) { return n >= WordBits ? ~TBitWord{0} : (TBitWord{1} << n) - 1; }
-// The same for the counts a code or its extra bits can have, all below 32: no test needed.
-constexpr TBitWord FieldMask(unsigned n) { return (TBitWord{1} << n) - 1; }
 
-// The fast loop decodes one literal or match per round without any check of its own. One
-// match takes at most 15 + 5 + 15 + 13 = 48 bits: one refill on a 64-bit word, at most one
-// refill per field on a 32-bit one, each taking under one word of input. So a round that starts
-// with FastInputMargin buffered bytes never reaches the end of the chunk, and one that starts
-// before FastWindowLimit never reaches the end of the window, so needs no flush.
-constexpr std::size_t FastInputMargin = 32;
-constexpr unsigned FastWindowLimit = SlidingWindowSize - MaxMatch;
+static_assert(FastLiteralBits >= DynamicLiteralLookup && FastLiteralBits >= FixedLiteralLookup &&
+                  FastDistanceBits >= DynamicDistanceLookup && FastDistanceBits >= FixedDistanceLookup,
+              "a first-level slot of the decoding tables covers whole fast entries");
 
-inline TBitWord LoadWord(const std::uint8_t* p) {
-  TBitWord word = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(&word, p, sizeof word);
-  } else {
-    for (unsigned i = 0; i < sizeof word; ++i) {
-      word |= static_cast<TBitWord>(p[i]) << (8 * i);
-    }
-  }
-  return word;
-}
+// The compact tables of one block, beside its decoding tables.
+struct TFastTables {
+  TFastEntry Literals[FastLiteralSize];
+  TFastEntry Distances[FastDistanceSize];
 
-inline void Copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, 8); }
+  void Build(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd) {
+    BuildFastTable(tl, bl, FastLiteralBits, Literals);
+    BuildFastTable(td, bd, FastDistanceBits, Distances);
+  }
+};
 
-// For a period below eight, the smallest multiple of it that spans eight bytes.
-constexpr std::array<std::uint8_t, 8> WidenedPeriod = {0, 8, 8, 9, 8, 10, 12, 14};
-
-// Copies n bytes forwards from a source that starts 'distance' bytes before the destination,
-// exactly as a byte-by-byte copy would: where the two overlap, the copy repeats the last
-// distance bytes. Never writes past to + n, since the window beyond holds bytes a later match
-// may still refer to.
-inline void CopyBehind(std::uint8_t* to, const std::uint8_t* from, unsigned n) {
-  const auto distance = static_cast<unsigned>(to - from);
-  if (distance >= 8 && n < 8) {
-    // Source and destination cannot overlap: two pieces that may overlap each other.
-    if (n >= 4) {
-      std::memcpy(to, from, 4);
-      std::memcpy(to + n - 4, from + n - 4, 4);
-    } else if (n >= 2) {
-      std::memcpy(to, from, 2);
-      std::memcpy(to + n - 2, from + n - 2, 2);
-    } else if (n == 1) {
-      *to = *from;  // a run cut short by the end of the window
-    }
-    return;
-  }
-  if (distance == 1) {
-    std::memset(to, *from, n);
-    return;
-  }
-  if (distance < 8) {
-    // Lay down the repeating pattern byte by byte until it spans eight bytes; from then on
-    // the source can stay a whole number of periods behind, at least eight bytes back.
-    const unsigned widened = WidenedPeriod[distance];
-    for (const std::uint8_t* const stop = to + std::min(n, widened - distance); to < stop; --n) {
-      *to = *from;
-      ++to;
-      ++from;
-    }
-    if (n == 0) {
-      return;
-    }
-    from = to - widened;
-  }
-  // Eight bytes at a time never read a byte this copy has still to write.
-  const unsigned whole = n & ~7u;
-  for (unsigned i = 0; i < whole; i += 8) {
-    Copy8(to + i, from + i);
-  }
-  if (n >= 8) {
-    // The last eight bytes again, ending at the end: they read only bytes already final.
-    Copy8(to + n - 8, from + n - 8);
-    return;
-  }
-  for (unsigned i = 0; i < n; ++i) {
-    to[i] = from[i];
-  }
-}
-
-// Copies one run of a match: the source lies at 'from', the destination at 'to', both within
-// the window and the run within both.
-inline void CopyRun(std::uint8_t* window, unsigned to, unsigned from, unsigned run) {
-  if (from < to) {
-    CopyBehind(window + to, window + from, run);
-  } else {
-    // The source lies ahead, in what is left of the previous pass over the window: a forward
-    // copy reads each byte before it overwrites it, which is exactly what memmove does.
-    std::memmove(window + to, window + from, run);
-  }
-}
+// What an entry of a deflated stream needs beyond the window, from the frame's run: the linear
+// window and the compact tables of the block being decoded.
+struct TInflateWorkspace {
+  std::uint8_t Window[TLinearWindow::BufferSize];
+  TFastTables Tables;
+};
 
 // The fixed code never changes, so its tables are built once, on first use, in storage of
 // their own: no fixed block allocates, and none can run out of memory.
@@ -156,6 +88,9 @@ class TFixedCodes final {
     const TBuildStatus distances = BuildDecodeTable(lengths.data(), DistanceCodes, 0, DistanceBases.data(),
                                                     DistanceExtras.data(), FDistances, DistanceBits, FArena);
     FBuilt = literals == TBuildStatus::Complete && distances == TBuildStatus::Incomplete;
+    if (FBuilt) {
+      FFast.Build(FLiterals, FDistances, LiteralBits, DistanceBits);
+    }
   }
   TFixedCodes(const TFixedCodes&) = delete;
   TFixedCodes& operator=(const TFixedCodes&) = delete;
@@ -163,6 +98,7 @@ class TFixedCodes final {
   bool Built() const noexcept { return FBuilt; }
   const TDecodeEntry* Literals() const noexcept { return FLiterals; }
   const TDecodeEntry* Distances() const noexcept { return FDistances; }
+  const TFastTables& Fast() const noexcept { return FFast; }
   int LiteralBits = FixedLiteralLookup;
   int DistanceBits = FixedDistanceLookup;
 
@@ -189,6 +125,7 @@ class TFixedCodes final {
   TArena FArena;
   TDecodeEntry* FLiterals = nullptr;
   TDecodeEntry* FDistances = nullptr;
+  TFastTables FFast{};
   bool FBuilt = false;
 };
 
@@ -199,40 +136,25 @@ const TFixedCodes& FixedCodes() {
 
 class TInflater final {
  public:
-  explicit TInflater(TUnzipFrame& frame) : FFrame(frame), FWindow(frame.Window()), FBits(frame) {}
+  TInflater(TUnzipFrame& frame, TInflateWorkspace& workspace)
+      : FFrame(frame), FWorkspace(workspace), FWindow(frame, workspace.Window), FBits(frame) {}
   TCodecStatus Run();
 
  private:
   TCodecStatus InflateStored();
   TCodecStatus InflateFixed();
   TCodecStatus InflateDynamic();
-  TCodecStatus InflateCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd);
+  TCodecStatus InflateCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd, const TFastTables& fast);
   // -1 to go on with the exact path, else the block's status.
-  int FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd);
-  void CopyMatch(unsigned length, unsigned distance);
-  // A match may reach back only as far as this entry has written: before its first byte the
-  // window holds another entry's bytes, which must never reach this one's output.
-  bool ReachesBeforeEntry(unsigned distance) const { return !FWrapped && distance > FPosition; }
+  int FastCodes(const TFastCodes& codes);
 
   void NeedBits(unsigned n) { FBits.Need(n); }
   void DumpBits(unsigned n) { FBits.Drop(n); }
   unsigned Bits(unsigned n) const { return FBits.Peek(n); }
-  void PutByte(std::uint8_t b) {
-    FWindow[FPosition++] = b;
-    if (FPosition == SlidingWindowSize) {
-      PassWindow();
-    }
-  }
-  void PassWindow() {
-    FFrame.FlushWindow(SlidingWindowSize);
-    FPosition = 0;
-    FWrapped = true;
-  }
 
   TUnzipFrame& FFrame;
-  std::uint8_t* FWindow;
-  unsigned FPosition = 0;  // next free byte of the window, below SlidingWindowSize between steps
-  bool FWrapped = false;   // the window has been filled once in this entry
+  TInflateWorkspace& FWorkspace;
+  TLinearWindow FWindow;
   TBits FBits;
 };
 
@@ -272,8 +194,7 @@ TCodecStatus TInflater::Run() {
       return status;
     }
   } while (last == 0);
-  FFrame.FlushWindow(FPosition);
-  FFrame.FlushOutput();
+  FWindow.Finish();
   return TCodecStatus::Ok;
 }
 
@@ -291,29 +212,25 @@ TCodecStatus TInflater::InflateStored() {
   while (length > 0) {
     if (FBits.Count() >= 8) {
       // Whole bytes already in the bit buffer come first.
-      PutByte(static_cast<std::uint8_t>(Bits(8)));
+      FWindow.Put(static_cast<std::uint8_t>(Bits(8)));
       DumpBits(8);
       --length;
     } else if (FFrame.BufferedInput() > 0) {
       // The bit buffer is empty: copy straight from the chunk, as far as the chunk, the block
       // and the window allow.
-      const auto n = static_cast<unsigned>(
-          std::min<std::size_t>({length, FFrame.BufferedInput(), SlidingWindowSize - FPosition}));
-      std::memcpy(FWindow + FPosition, FFrame.InputPosition(), n);
+      const auto n = static_cast<unsigned>(std::min<std::size_t>({length, FFrame.BufferedInput(), FWindow.Room()}));
+      std::memcpy(FWindow.Position(), FFrame.InputPosition(), n);
       FBits.SetLastByte(FFrame.InputPosition()[n - 1]);
       FFrame.TakeInput(n);
-      FPosition += n;
       length -= n;
-      if (FPosition == SlidingWindowSize) {
-        PassWindow();
-      }
+      FWindow.Advance(FWindow.Position() + n);
     } else {
       // The chunk is used up: the exact path reads the next one, or repeats the last byte.
       if (FFrame.InputExhausted()) {
         return TCodecStatus::DamagedData;
       }
       NeedBits(8);
-      PutByte(static_cast<std::uint8_t>(Bits(8)));
+      FWindow.Put(static_cast<std::uint8_t>(Bits(8)));
       DumpBits(8);
       --length;
     }
@@ -326,7 +243,7 @@ TCodecStatus TInflater::InflateFixed() {
   if (!fixed.Built()) {
     return TCodecStatus::InvalidCodes;  // cannot happen: the arena is sized for the fixed code
   }
-  return InflateCodes(fixed.Literals(), fixed.Distances(), fixed.LiteralBits, fixed.DistanceBits);
+  return InflateCodes(fixed.Literals(), fixed.Distances(), fixed.LiteralBits, fixed.DistanceBits, fixed.Fast());
 }
 
 TCodecStatus TInflater::InflateDynamic() {
@@ -416,34 +333,20 @@ TCodecStatus TInflater::InflateDynamic() {
   if (status != TCodecStatus::Ok) {
     return status;
   }
-  return InflateCodes(tl.Table(), td.Table(), bl, bd);
+  FWorkspace.Tables.Build(tl.Table(), td.Table(), bl, bd);
+  return InflateCodes(tl.Table(), td.Table(), bl, bd, FWorkspace.Tables);
 }
 
-// A match in runs that end at the end of the source or of the window, passing the window on
-// whenever it fills.
-void TInflater::CopyMatch(unsigned length, unsigned distance) {
-  unsigned from = (FPosition - distance) & (SlidingWindowSize - 1);
-  while (length > 0) {
-    from &= SlidingWindowSize - 1;
-    const unsigned run = std::min(static_cast<unsigned>(SlidingWindowSize) - std::max(from, FPosition), length);
-    CopyRun(FWindow, FPosition, from, run);
-    FPosition += run;
-    from += run;
-    length -= run;
-    if (FPosition == SlidingWindowSize) {
-      PassWindow();
-    }
-  }
-}
-
-TCodecStatus TInflater::InflateCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd) {
+TCodecStatus TInflater::InflateCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd,
+                                     const TFastTables& fast) {
   if (tl == nullptr) {
     return TCodecStatus::DamagedData;  // a block without literal/length codes cannot even end
   }
+  const TFastCodes codes{fast.Literals, fast.Distances, tl, td, static_cast<unsigned>(bl), static_cast<unsigned>(bd)};
   for (;;) {
-    const int fast = FastCodes(tl, td, bl, bd);
-    if (fast >= 0) {
-      return static_cast<TCodecStatus>(fast);
+    const int status = FastCodes(codes);
+    if (status >= 0) {
+      return static_cast<TCodecStatus>(status);
     }
     // Near the end of the chunk or the window: one code at a time on the exact path.
     if (FFrame.InputExhausted()) {
@@ -454,7 +357,7 @@ TCodecStatus TInflater::InflateCodes(const TDecodeEntry* tl, const TDecodeEntry*
       return TCodecStatus::DamagedData;
     }
     if (slot->Operation == OpLiteral) {
-      PutByte(static_cast<std::uint8_t>(slot->Value));
+      FWindow.Put(static_cast<std::uint8_t>(slot->Value));
       continue;
     }
     if (slot->Operation == OpEndOfBlock) {
@@ -469,131 +372,49 @@ TCodecStatus TInflater::InflateCodes(const TDecodeEntry* tl, const TDecodeEntry*
       return TCodecStatus::DamagedData;
     }
     const unsigned distance = slot->Value + FBits.Take(slot->Operation);
-    if (ReachesBeforeEntry(distance)) {
+    if (!FWindow.Reaches(distance)) {
       return TCodecStatus::DamagedData;
     }
-    CopyMatch(length, distance);
+    FWindow.Copy(length, distance);
   }
 }
 
-// Decodes while the chunk and the window leave room for a whole round (see FastInputMargin),
-// with the bit buffer refilled a word at a time straight from the chunk. Returns the block's
-// status when it ends inside, or -1 to go on with the exact path.
-int TInflater::FastCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd) {
+// Runs the fast loop while the chunk and the window leave room for a whole step, on the bits
+// of the bit reader and the bytes of the chunk.
+int TInflater::FastCodes(const TFastCodes& codes) {
   const std::size_t buffered = FFrame.BufferedInput();
-  if (buffered < FastInputMargin || FPosition >= FastWindowLimit) {
+  if (buffered < FastInputMargin || FWindow.Room() == 0) {
     return -1;
   }
   const std::uint8_t* const start = FFrame.InputPosition();
-  const std::uint8_t* const limit = start + (buffered - FastInputMargin);
-  // The round's bits live in locals, refilled a word at a time straight from the chunk.
-  struct TFastBits {
-    TBitWord Buffer;
-    unsigned Count;
-    const std::uint8_t* In;
-    // Takes as many whole bytes as fit. The bits loaded above the count are the stream's next
-    // bits, the same a later refill loads there again.
-    void Refill() {
-      Buffer |= LoadWord(In) << Count;
-      const unsigned bytes = (WordBits - 1 - Count) / 8;
-      In += bytes;
-      Count += bytes * 8;
-    }
-    void Need(unsigned n) {
-      if (Count < n) {
-        Refill();
-      }
-    }
-    unsigned Peek(unsigned n) const { return static_cast<unsigned>(Buffer & FieldMask(n)); }
-    void Drop(unsigned n) {
-      Buffer >>= n;
-      Count -= n;
-    }
-  };
-  TFastBits bits{FBits.Buffer(), FBits.Count(), start};
-  unsigned position = FPosition;
-  const bool wrapped = FWrapped;
-  std::uint8_t* const window = FWindow;
-  const TBitWord literalMask = Mask(static_cast<unsigned>(bl));
-  const TBitWord distanceMask = Mask(static_cast<unsigned>(bd));
+  TFastState state{FBits.Buffer(), FBits.Count(), start, start + (buffered - FastInputMargin),
+                   FWindow.Position(), FWindow.PassPoint(), FWindow.EntryStart()};
+  const int status = DecodeFast(state, codes);
 
-  // The slot of the next code is looked up as soon as the bits of the last one are dropped,
-  // while at least bl bits are known; the refill only adds bits above those, so the lookup
-  // and the refill overlap instead of waiting for each other.
-  const auto lookUpLiteral = [&] {
-    bits.Need(static_cast<unsigned>(bl));
-    return tl + (bits.Buffer & literalMask);
-  };
-  constexpr int Damaged = static_cast<int>(TCodecStatus::DamagedData);
-  int status = -1;
-  const TDecodeEntry* slot = lookUpLiteral();
-  while (bits.In <= limit && position < FastWindowLimit) {
-    bits.Refill();
-    slot = WalkToCode(slot, bits);
-    if (slot == nullptr) {
-      status = Damaged;
-      break;
-    }
-    const unsigned op = slot->Operation;
-    if (op == OpLiteral) {
-      window[position++] = static_cast<std::uint8_t>(slot->Value);
-      slot = lookUpLiteral();
-      continue;
-    }
-    if (op == OpEndOfBlock) {
-      status = static_cast<int>(TCodecStatus::Ok);
-      break;
-    }
-    bits.Need(op);
-    const unsigned length = slot->Value + bits.Peek(op);
-    bits.Drop(op);
-    if (td == nullptr) {
-      status = Damaged;
-      break;
-    }
-    bits.Need(static_cast<unsigned>(bd));
-    const TDecodeEntry* distanceSlot = WalkToCode(td + (bits.Buffer & distanceMask), bits);
-    if (distanceSlot == nullptr) {
-      status = Damaged;
-      break;
-    }
-    const unsigned dop = distanceSlot->Operation;
-    bits.Need(dop);
-    const unsigned distance = distanceSlot->Value + bits.Peek(dop);
-    bits.Drop(dop);
-    if (!wrapped && distance > position) {
-      status = Damaged;  // before the entry's first byte, as ReachesBeforeEntry says
-      break;
-    }
-    slot = lookUpLiteral();
-
-    // position + length stays below the window's end, so only the source can wrap.
-    const unsigned from = (position - distance) & (SlidingWindowSize - 1);
-    if (from < position || from + length <= SlidingWindowSize) {
-      CopyRun(window, position, from, length);
-    } else {
-      const unsigned first = SlidingWindowSize - from;
-      CopyRun(window, position, from, first);
-      CopyRun(window, position + first, 0, length - first);
-    }
-    position += length;
-  }
-
-  const auto taken = static_cast<std::size_t>(bits.In - start);
+  const auto taken = static_cast<std::size_t>(state.In - start);
   if (taken > 0) {
-    FBits.SetLastByte(bits.In[-1]);
+    FBits.SetLastByte(state.In[-1]);
     FFrame.TakeInput(taken);
   }
   // The exact path ORs whole bytes in above the count, so it must find zeros there.
-  FBits.Restore(bits.Buffer & Mask(bits.Count), bits.Count);
-  FPosition = position;
+  FBits.Restore(state.Bits & Mask(state.Count), state.Count);
+  // The ring would have been passed on inside the step that filled it, before any further
+  // input is read; no input is read in between here either.
+  FWindow.Advance(state.Out);
   return status;
 }
 
 }  // namespace
 
 TCodecStatus Inflate(TUnzipFrame& frame) {
-  TInflater inflater(frame);
+  std::uint8_t* const memory = frame.DecoderBuffer(sizeof(TInflateWorkspace));
+  if (memory == nullptr) {
+    frame.TableMemory().OutOfMemory();
+    return TCodecStatus::OutOfMemory;
+  }
+  // Plain bytes and entries: nothing to construct, and nothing read before it is written.
+  auto* const workspace = new (memory) TInflateWorkspace;
+  TInflater inflater(frame, *workspace);
   return inflater.Run();
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <new>
 
 namespace qel::codecs {
 
@@ -77,22 +79,22 @@ std::size_t TUnzipFrame::ReadFromVolumes(std::uint8_t* buffer) {
   return got;
 }
 
-void TUnzipFrame::FlushWindow(std::size_t n) {
-  const std::uint8_t* source = FWindow.get();
-  n = std::min(n, WindowBlockSize);
+void TUnzipFrame::FlushWindow(std::size_t n) { FlushBytes(FWindow.get(), std::min(n, WindowBlockSize)); }
+
+void TUnzipFrame::FlushBytes(const std::uint8_t* data, std::size_t n) {
   while (n > 0) {
     if (FOutputCount == 0 && n >= IoBlockSize) {
-      // A whole block straight from the window: the same block the copy would make.
-      PassBlock(source, IoBlockSize);
-      source += IoBlockSize;
+      // A whole block straight from the source: the same block the copy would make.
+      PassBlock(data, IoBlockSize);
+      data += IoBlockSize;
       n -= IoBlockSize;
       continue;
     }
     const std::size_t piece = std::min<std::size_t>(n, IoBlockSize - FOutputCount);
-    std::memcpy(FOutputPosition, source, piece);
+    std::memcpy(FOutputPosition, data, piece);
     FOutputPosition += piece;
     FOutputCount = static_cast<std::uint16_t>(FOutputCount + piece);
-    source += piece;
+    data += piece;
     n -= piece;
     if (FOutputCount == IoBlockSize) {
       FlushOutput();
@@ -126,16 +128,50 @@ void TUnzipFrame::SetOutputCount(std::size_t count) noexcept {
   FOutputPosition = FOutput.get() + count;
 }
 
+std::uint8_t* TUnzipFrame::DecoderBuffer(std::size_t size) noexcept {
+  if (size > FDecoderBufferSize) {
+    FDecoderBuffer.reset(new (std::nothrow) std::uint8_t[size]);
+    FDecoderBufferSize = FDecoderBuffer ? size : 0;
+  }
+  return FDecoderBuffer.get();
+}
+
 TDecodeEntry* TUnzipFrame::TFrameTableMemory::Allocate(std::size_t slots) noexcept {
-  return Backend != nullptr ? Backend->Allocate(slots) : TDecodeTableMemory::Allocate(slots);
+  if (Backend != nullptr) {
+    return Backend->Allocate(slots);
+  }
+  if (!FArena) {
+    FArena.reset(new (std::nothrow) TDecodeEntry[ArenaSlots]);
+  }
+  TDecodeEntry* block = nullptr;
+  if (FArena && slots <= ArenaSlots - FArenaUsed) {
+    block = FArena.get() + FArenaUsed;
+    FArenaUsed += slots;
+  } else {
+    block = TDecodeTableMemory::Allocate(slots);
+  }
+  if (block != nullptr) {
+    ++FLive;
+  }
+  return block;
 }
 
 void TUnzipFrame::TFrameTableMemory::Release(TDecodeEntry* block) noexcept {
   if (Backend != nullptr) {
     Backend->Release(block);
-  } else {
+    return;
+  }
+  if (!InArena(block)) {
     TDecodeTableMemory::Release(block);
   }
+  if (--FLive == 0) {
+    FArenaUsed = 0;
+  }
+}
+
+bool TUnzipFrame::TFrameTableMemory::InArena(const TDecodeEntry* block) const noexcept {
+  const std::less<const TDecodeEntry*> before;
+  return FArena && !before(block, FArena.get()) && before(block, FArena.get() + ArenaSlots);
 }
 
 void TUnzipFrame::TFrameTableMemory::OutOfMemory() {

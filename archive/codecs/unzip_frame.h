@@ -113,6 +113,10 @@ class TUnzipFrame final {
   }
   // Passes the first n bytes of the window on to the output.
   void FlushWindow(std::size_t n);
+  // Passes n bytes from elsewhere on as FlushWindow passes the window: the output block is
+  // filled and written whenever it is full, and a whole block from an empty output block
+  // goes straight from data.
+  void FlushBytes(const std::uint8_t* data, std::size_t n);
   // Writes the output block, adds it to the CRC and reports progress; nothing when empty.
   void FlushOutput();
 
@@ -121,14 +125,25 @@ class TUnzipFrame final {
   std::size_t OutputCount() const noexcept { return FOutputCount; }
   void SetOutputCount(std::size_t count) noexcept;
 
+  // Working memory of a decoder beyond the window, kept for the run so no entry allocates:
+  // at least size bytes, aligned for any type, or nullptr when it cannot be had. A larger
+  // size replaces the block; what it held is not kept.
+  std::uint8_t* DecoderBuffer(std::size_t size) noexcept;
+
   // Table blocks of the decoders; an allocation failure is shown as a notice of the run.
   TDecodeTableMemory& TableMemory() noexcept { return FTableMemory; }
   // Tests take table blocks from elsewhere; nullptr returns to the heap.
   void SetTableAllocator(TDecodeTableMemory* allocator) noexcept { FTableMemory.Backend = allocator; }
 
  private:
+  // Table blocks come from an arena of the run, which starts over whenever no table is left:
+  // a dynamic block makes dozens of small tables, and the heap would see each of them. Blocks
+  // beyond the arena come from the heap.
   class TFrameTableMemory final : public TDecodeTableMemory {
    public:
+    // Enough for the tables of two codes of 288 values with sub-tables, as one block holds.
+    static constexpr std::size_t ArenaSlots = 4096;
+
     explicit TFrameTableMemory(TFrameProgress& progress) : FProgress(progress) {}
     TDecodeEntry* Allocate(std::size_t slots) noexcept override;
     void Release(TDecodeEntry* block) noexcept override;
@@ -136,7 +151,12 @@ class TUnzipFrame final {
     TDecodeTableMemory* Backend = nullptr;
 
    private:
+    bool InArena(const TDecodeEntry* block) const noexcept;
+
     TFrameProgress& FProgress;
+    std::unique_ptr<TDecodeEntry[]> FArena;
+    std::size_t FArenaUsed = 0;
+    std::size_t FLive = 0;  // blocks handed out and not yet released
   };
   using TSharedBits = TBitReader<TUnzipFrame, TPastEnd::ZeroBits>;
 
@@ -152,6 +172,8 @@ class TUnzipFrame final {
   std::unique_ptr<std::uint8_t[]> FWindow;
   std::unique_ptr<std::uint8_t[]> FInput;
   std::unique_ptr<std::uint8_t[]> FOutput;
+  std::unique_ptr<std::uint8_t[]> FDecoderBuffer;
+  std::size_t FDecoderBufferSize = 0;
 
   // Input of the entry.
   const std::uint8_t* FInputPosition;

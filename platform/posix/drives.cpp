@@ -1,4 +1,6 @@
 // Drive types and volume labels of the sandbox's drives.
+#include <sys/stat.h>
+
 #include <cctype>
 #include <fstream>
 
@@ -30,6 +32,9 @@ std::string SandboxFileOf(const std::string& folder, char letter) {
 }  // namespace
 
 std::int64_t posix::DriveCapacity(char letter) {
+  // Every open asks; a sandbox without limits answers with one look.
+  struct stat info {};
+  if (stat((posix::Sandbox().Root + "/capacity").c_str(), &info) != 0) return -1;
   const std::string capacityFile = SandboxFileOf("capacity", letter);
   if (capacityFile.empty()) return -1;
   std::ifstream input(capacityFile);

@@ -25,7 +25,8 @@ namespace {
 // Resolves name and reads what is there; false (last error set) when nothing is.
 bool StatExisting(const std::string& name, posix::THostPath& path, struct stat& info) {
   if (!posix::ResolveHostPath(name, path)) return false;
-  if (stat(path.Host.c_str(), &info) != 0) return posix::FailMissing(path);
+  if (!path.Found) return posix::FailMissing(path);
+  info = path.Info;
   return true;
 }
 
@@ -44,6 +45,7 @@ bool DeleteFile(const std::string& name) {
   // No open of this program asks Windows for delete sharing, so an open file stays.
   if (posix::IsFileOpen({info.st_dev, info.st_ino})) return Fail(ErrorSharingViolation);
   if (unlink(path.Host.c_str()) != 0) return FailFromErrno(errno);
+  posix::NoteEntryRemoved(path.Host);
   return true;
 }
 
@@ -54,8 +56,8 @@ bool RenameFile(const std::string& oldName, const std::string& newName) {
   posix::THostPath to;
   if (!posix::ResolveHostPath(newName, to)) return false;
   if (to.IsRoot || from.IsRoot) return Fail(ErrorAccessDenied);
-  struct stat toInfo {};
-  if (stat(to.Host.c_str(), &toInfo) == 0) {
+  if (to.Found) {
+    const struct stat& toInfo = to.Info;
     const bool sameFile = toInfo.st_dev == fromInfo.st_dev && toInfo.st_ino == fromInfo.st_ino;
     if (!sameFile) return Fail(ErrorAlreadyExists);
     // Only the letter case changes: the lookup found the old file under the new name,
@@ -69,6 +71,8 @@ bool RenameFile(const std::string& oldName, const std::string& newName) {
     return Fail(ErrorSharingViolation);
   }
   if (std::rename(from.Host.c_str(), to.Host.c_str()) != 0) return FailFromErrno(errno);
+  posix::NoteEntryRemoved(from.Host);
+  posix::NoteEntryAdded(to.Host);
   return true;
 }
 
@@ -88,6 +92,7 @@ bool FileSetAttr(const std::string& name, std::uint32_t attributes) {
   if (S_ISDIR(info.st_mode)) return true;
   const mode_t writable = S_IWUSR | S_IWGRP | S_IWOTH;
   const mode_t mode = (attributes & faReadOnly) != 0 ? info.st_mode & ~writable : info.st_mode | S_IWUSR;
+  if ((mode & 07777) == (info.st_mode & 07777)) return true;  // already so
   if (chmod(path.Host.c_str(), mode & 07777) != 0) return FailFromErrno(errno);
   return true;
 }
@@ -107,10 +112,10 @@ bool DirectoryExists(const std::string& name) {
 bool CreateDir(const std::string& name) {
   posix::THostPath path;
   if (!posix::ResolveHostPath(name, path)) return false;
-  struct stat info {};
-  if (path.IsRoot || stat(path.Host.c_str(), &info) == 0) return Fail(ErrorAlreadyExists);
+  if (path.IsRoot || path.Found) return Fail(ErrorAlreadyExists);
   if (!path.ParentExists) return Fail(ErrorPathNotFound);
   if (mkdir(path.Host.c_str(), 0777) != 0) return FailFromErrno(errno);
+  posix::NoteEntryAdded(path.Host);
   return true;
 }
 
@@ -124,6 +129,7 @@ bool RemoveDir(const std::string& name) {
     return Fail(ErrorSharingViolation);
   }
   if (rmdir(path.Host.c_str()) != 0) return FailFromErrno(errno);
+  posix::NoteEntryRemoved(path.Host);
   return true;
 }
 

@@ -64,20 +64,57 @@ int DaysInMonth(int year, int month) {
 
 int Descriptor(FileHandle handle) { return static_cast<int>(handle); }
 
-// The capacity of the drive a resolved path lies on (see posix::DriveCapacity).
-std::int64_t SizeLimitOf(const posix::THostPath& path) {
+// Keeps the registered position of an open in step with a read or write: moved by what it
+// transferred, or unknown after a failure, whose effect on the offset is not known.
+class TPositionKeeper final {
+ public:
+  TPositionKeeper(FileHandle handle, posix::TOpenFile& file) : FHandle(handle), FFile(file), FBefore(file) {}
+  void Moved(std::int32_t count) { Store(FFile.Position < 0 ? -1 : FFile.Position + count); }
+  void Lost() { Store(-1); }
+
+ private:
+  void Store(std::int64_t position) {
+    FFile.Position = position;
+    // Only what changed is written back: the size limit looked up, or the position.
+    if (FFile.Position != FBefore.Position || FFile.SizeLimitKnown != FBefore.SizeLimitKnown) {
+      posix::UpdateOpenFile(Descriptor(FHandle), FFile);
+    }
+  }
+  FileHandle FHandle;
+  posix::TOpenFile& FFile;
+  const posix::TOpenFile FBefore;
+};
+
+// The drive letter of a resolved path, whose capacity limits its files (posix::DriveCapacity).
+char DriveOf(const posix::THostPath& path) {
   const std::string& name = path.Windows;
-  return name.size() >= 2 && name[1] == ':' ? posix::DriveCapacity(name[0]) : -1;
+  return name.size() >= 2 && name[1] == ':' ? name[0] : 0;
 }
 
-// Registers a freshly opened descriptor; closes it when the sharing rules refuse it.
-bool Register(int fd, posix::TOpenFile& file) {
+std::int64_t SizeLimitOf(posix::TOpenFile& file) {
+  if (!file.SizeLimitKnown) {
+    file.SizeLimit = file.Drive != 0 ? posix::DriveCapacity(file.Drive) : -1;
+    file.SizeLimitKnown = true;
+  }
+  return file.SizeLimit;
+}
+
+// The descriptor's offset as this program last moved it.
+off_t PositionOf(int fd, posix::TOpenFile& file) {
+  if (file.Position < 0) file.Position = lseek(fd, 0, SEEK_CUR);
+  return static_cast<off_t>(file.Position);
+}
+
+// Registers a freshly opened descriptor; closes it when the sharing rules refuse it. size, when
+// given, is set to the file's size.
+bool Register(int fd, posix::TOpenFile& file, off_t* size = nullptr) {
   struct stat info {};
   if (fstat(fd, &info) != 0) {
     const int error = errno;
     close(fd);
     return FailFromErrno(error);
   }
+  if (size != nullptr) *size = info.st_size;
   file.Identity = IdentityOf(info);
   if (!posix::RegisterOpenFile(fd, file)) {
     close(fd);
@@ -92,16 +129,16 @@ FileHandle FileOpen(const std::string& name, std::uint32_t mode) {
   if ((mode & AccessMask) == AccessInvalid || (mode & ShareMask) > fmShareDenyNone) return Failed(ErrorInvalidParameter);
   posix::THostPath path;
   if (!posix::ResolveHostPath(name, path)) return InvalidFileHandle;
-  struct stat info {};
-  if (stat(path.Host.c_str(), &info) != 0) {
+  if (!path.Found) {
     posix::FailMissing(path);
     return InvalidFileHandle;
   }
+  const struct stat& info = path.Info;
   posix::TOpenFile file;
   file.CanRead = (mode & AccessMask) != fmOpenWrite;
   file.CanWrite = (mode & AccessMask) != fmOpenRead;
   SetSharing(mode, file);
-  file.SizeLimit = SizeLimitOf(path);
+  file.Drive = DriveOf(path);
   if (S_ISDIR(info.st_mode) || (file.CanWrite && IsReadOnly(info))) return Failed(ErrorAccessDenied);
 
   const int flags = file.CanRead && file.CanWrite ? O_RDWR : file.CanWrite ? O_WRONLY : O_RDONLY;
@@ -116,18 +153,19 @@ FileHandle FileCreate(const std::string& name) {
   if (!posix::ResolveHostPath(name, path)) return InvalidFileHandle;
   if (path.IsRoot) return Failed(ErrorAccessDenied);
   if (!path.ParentExists) return Failed(ErrorPathNotFound);
-  struct stat info {};
-  if (stat(path.Host.c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || IsReadOnly(info))) return Failed(ErrorAccessDenied);
+  if (path.Found && (S_ISDIR(path.Info.st_mode) || IsReadOnly(path.Info))) return Failed(ErrorAccessDenied);
 
   // Opened without O_TRUNC: the file is cut only after the sharing rules have allowed
   // this open, so a file another open is reading is never emptied under it.
   const int fd = open(path.Host.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) return FailedFromErrno(errno);
+  if (!path.Found) posix::NoteEntryAdded(path.Host);
   posix::TOpenFile file;
   file.CanRead = file.CanWrite = true;
-  file.SizeLimit = SizeLimitOf(path);
-  if (!Register(fd, file)) return InvalidFileHandle;
-  if (ftruncate(fd, 0) != 0) {
+  file.Drive = DriveOf(path);
+  off_t size = 0;
+  if (!Register(fd, file, &size)) return InvalidFileHandle;
+  if (size != 0 && ftruncate(fd, 0) != 0) {
     const int error = errno;
     FileClose(fd);
     return FailedFromErrno(error);
@@ -136,30 +174,33 @@ FileHandle FileCreate(const std::string& name) {
 }
 
 std::int32_t FileRead(FileHandle handle, void* buffer, std::int32_t count) {
-  const auto file = OpenFileOf(handle);
+  auto file = OpenFileOf(handle);
   if (!file) return -1;
   if (count < 0) return Fail(ErrorInvalidParameter), -1;
   if (!file->CanRead) return Fail(ErrorAccessDenied), -1;
   auto* bytes = static_cast<char*>(buffer);
   std::int32_t total = 0;
+  TPositionKeeper keeper(handle, *file);
   while (total < count) {
     const ssize_t got = read(Descriptor(handle), bytes + total, static_cast<std::size_t>(count - total));
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return FailFromErrno(errno), -1;
+    if (got < 0) return keeper.Lost(), FailFromErrno(errno), -1;
     if (got == 0) break;
     total += static_cast<std::int32_t>(got);
   }
+  keeper.Moved(total);
   return total;
 }
 
 std::int32_t FileWrite(FileHandle handle, const void* buffer, std::int32_t count) {
-  const auto file = OpenFileOf(handle);
+  auto file = OpenFileOf(handle);
   if (!file) return -1;
   if (count < 0) return Fail(ErrorInvalidParameter), -1;
   if (!file->CanWrite) return Fail(ErrorAccessDenied), -1;
-  if (file->SizeLimit >= 0) {
+  TPositionKeeper keeper(handle, *file);
+  if (SizeLimitOf(*file) >= 0) {
     // A full disk takes none of a write that does not fit.
-    const off_t position = lseek(Descriptor(handle), 0, SEEK_CUR);
+    const off_t position = PositionOf(Descriptor(handle), *file);
     if (position < 0 || position + count > file->SizeLimit) return Fail(posix::ErrorDiskFull), -1;
   }
   const auto* bytes = static_cast<const char*>(buffer);
@@ -167,14 +208,16 @@ std::int32_t FileWrite(FileHandle handle, const void* buffer, std::int32_t count
   while (total < count) {
     const ssize_t put = write(Descriptor(handle), bytes + total, static_cast<std::size_t>(count - total));
     if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return FailFromErrno(errno), -1;
+    if (put < 0) return keeper.Lost(), FailFromErrno(errno), -1;
     total += static_cast<std::int32_t>(put);
   }
+  keeper.Moved(total);
   return total;
 }
 
 std::int64_t FileSeek(FileHandle handle, std::int64_t offset, int origin) {
-  if (!OpenFileOf(handle)) return -1;
+  auto file = OpenFileOf(handle);
+  if (!file) return -1;
   int whence = SEEK_SET;
   switch (origin) {
     case static_cast<int>(TSeekOrigin::soBeginning): whence = SEEK_SET; break;
@@ -182,7 +225,11 @@ std::int64_t FileSeek(FileHandle handle, std::int64_t offset, int origin) {
     case static_cast<int>(TSeekOrigin::soEnd): whence = SEEK_END; break;
     default: return Fail(ErrorInvalidParameter), -1;
   }
+  // Where the stream stands is asked for all the time, and known.
+  if (whence == SEEK_CUR && offset == 0 && file->Position >= 0) return file->Position;
   const off_t position = lseek(Descriptor(handle), static_cast<off_t>(offset), whence);
+  file->Position = position;
+  posix::UpdateOpenFile(Descriptor(handle), *file);
   if (position < 0) return Fail(errno == EINVAL ? posix::ErrorNegativeSeek : ErrorInvalidParameter), -1;
   return position;
 }
@@ -191,7 +238,9 @@ bool FileTruncate(FileHandle handle) {
   const auto file = OpenFileOf(handle);
   if (!file) return false;
   if (!file->CanWrite) return Fail(ErrorAccessDenied);
-  const off_t position = lseek(Descriptor(handle), 0, SEEK_CUR);
+  auto kept = *file;
+  const off_t position = PositionOf(Descriptor(handle), kept);
+  posix::UpdateOpenFile(Descriptor(handle), kept);
   if (position < 0 || ftruncate(Descriptor(handle), position) != 0) return FailFromErrno(errno);
   return true;
 }

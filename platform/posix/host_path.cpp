@@ -4,8 +4,14 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 
+#include "platform/code_page_1252.h"
 #include "platform/code_pages.h"
 #include "platform/files.h"
 #include "platform/posix/last_error.h"
@@ -19,47 +25,160 @@ namespace {
 thread_local bool NamesAreUtf8 = false;
 
 // A component of the name given, as the file system spells it.
-std::string HostName(const std::string& component) { return NamesAreUtf8 ? component : AnsiToUtf8(component); }
-
-// Whether an entry of a folder is the component, ignoring case as Windows-1252 folds letters.
-// A UTF-8 component with characters outside that code page is compared byte for byte.
-bool SameName(const std::string& hostName, const std::string& component) {
-  if (!NamesAreUtf8) return SameTextLocale(Utf8ToAnsi(hostName), component);
-  bool hostLossy = false;
-  bool componentLossy = false;
-  const std::string host = Utf8ToAnsi(hostName, '?', hostLossy);
-  const std::string wanted = Utf8ToAnsi(component, '?', componentLossy);
-  if (hostLossy || componentLossy) return hostName == component;
-  return SameTextLocale(host, wanted);
-}
-
-bool Exists(const std::string& hostPath) {
-  struct stat info {};
-  return lstat(hostPath.c_str(), &info) == 0;
-}
-
-bool IsDirectory(const std::string& hostPath) {
-  struct stat info {};
-  return stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+std::string HostName(const std::string& component) {
+  const bool ascii = std::all_of(component.begin(), component.end(), [](char c) { return (c & 0x80) == 0; });
+  return NamesAreUtf8 || ascii ? component : AnsiToUtf8(component);
 }
 
 std::string Join(const std::string& folder, const std::string& name) {
   return folder.back() == '/' ? folder + name : folder + '/' + name;
 }
 
-// The entry of folder whose name equals component ignoring case; of several (a POSIX
-// folder may hold "a" and "A"), the smallest name, so the choice does not depend on the
-// order the folder lists its entries in.
-std::string FindIgnoringCase(const std::string& folder, const std::string& component) {
+std::string FolderOf(const std::string& hostPath) {
+  const std::size_t slash = hostPath.rfind('/');
+  return slash == 0 ? std::string("/") : hostPath.substr(0, slash);
+}
+
+// ANSI text with its letters folded to capitals, as the case-insensitive compare folds them.
+std::string Folded(std::string ansi) {
+  for (char& c : ansi) c = static_cast<char>(AnsiUpperCase(static_cast<std::uint8_t>(c)));
+  return ansi;
+}
+
+// What identifies a folder's state: any entry added, removed or renamed in it changes its
+// modification time, so a listing taken at the same stamp still holds.
+struct TFolderStamp {
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  timespec Modified{};
+  timespec Changed{};
+  friend bool operator==(const TFolderStamp& a, const TFolderStamp& b) {
+    return a.Device == b.Device && a.Inode == b.Inode && a.Modified.tv_sec == b.Modified.tv_sec &&
+           a.Modified.tv_nsec == b.Modified.tv_nsec && a.Changed.tv_sec == b.Changed.tv_sec &&
+           a.Changed.tv_nsec == b.Changed.tv_nsec;
+  }
+};
+
+TFolderStamp StampOf(const struct stat& info) { return {info.st_dev, info.st_ino, info.st_mtim, info.st_ctim}; }
+
+// The entries of one folder, by the folded ANSI spelling of their names. Names with
+// characters outside the ANSI code page keep the "?" Utf8ToAnsi gives them there.
+struct TListedName {
+  std::string Host;
+  bool Lossy = false;
+};
+struct TFolderListing {
+  TFolderStamp Stamp;
+  std::unordered_multimap<std::string, TListedName> Names;
+
+  void Add(const std::string& hostName) {
+    bool lossy = false;
+    const std::string ansi = Utf8ToAnsi(hostName, '?', lossy);
+    Names.emplace(Folded(ansi), TListedName{hostName, lossy});
+  }
+  void Remove(const std::string& hostName) {
+    const std::string key = Folded(Utf8ToAnsi(hostName));
+    for (auto [at, end] = Names.equal_range(key); at != end; ++at) {
+      if (at->second.Host == hostName) {
+        Names.erase(at);
+        return;
+      }
+    }
+  }
+};
+
+// Folders an extraction works in are looked up once per entry, with names that are not there
+// yet: their listings are kept, a few at a time, for as long as their stamps hold.
+constexpr std::size_t MaxListings = 16;
+std::mutex ListingLock;
+std::map<std::string, TFolderListing>& Listings() {
+  static std::map<std::string, TFolderListing> listings;
+  return listings;
+}
+
+bool ListFolder(const std::string& folder, TFolderListing& listing) {
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-  if (!dir) return {};
-  std::string best;
+  if (!dir) return false;
   while (const dirent* entry = readdir(dir.get())) {
     const std::string hostName = entry->d_name;
-    if (hostName == "." || hostName == "..") continue;
-    if (SameName(hostName, component) && (best.empty() || hostName < best)) best = hostName;
+    if (hostName != "." && hostName != "..") listing.Add(hostName);
+  }
+  return true;
+}
+
+// The entry of folder whose name equals component ignoring case, as Windows-1252 folds
+// letters; a UTF-8 component with characters outside that code page is compared byte for
+// byte. Of several (a POSIX folder may hold "a" and "A"), the smallest name, so the choice
+// does not depend on the order the folder lists its entries in. folderInfo is what stat
+// says of the folder now.
+std::string FindIgnoringCase(const std::string& folder, const struct stat& folderInfo, const std::string& component) {
+  bool componentLossy = false;
+  const std::string wanted = NamesAreUtf8 ? Utf8ToAnsi(component, '?', componentLossy) : component;
+
+  std::lock_guard<std::mutex> guard(ListingLock);
+  auto& listings = Listings();
+  auto found = listings.find(folder);
+  if (found == listings.end() || !(found->second.Stamp == StampOf(folderInfo))) {
+    if (found == listings.end() && listings.size() >= MaxListings) listings.clear();
+    TFolderListing listing;
+    listing.Stamp = StampOf(folderInfo);
+    if (!ListFolder(folder, listing)) {
+      if (found != listings.end()) listings.erase(found);
+      return {};
+    }
+    found = listings.insert_or_assign(folder, std::move(listing)).first;
+  }
+  const std::string exact = HostName(component);
+  std::string best;
+  for (auto [at, end] = found->second.Names.equal_range(Folded(wanted)); at != end; ++at) {
+    const TListedName& name = at->second;
+    // Names are UTF-8: where either side leaves the code page, only the same bytes match.
+    if (NamesAreUtf8 && (componentLossy || name.Lossy) && name.Host != component) continue;
+    // The exact spelling comes first, as it does for a name that stat finds.
+    if (name.Host == exact) return exact;
+    if (best.empty() || name.Host < best) best = name.Host;
   }
   return best;
+}
+
+// The last name found missing from a folder spelt as on disk, with the folder's stamp then:
+// the extraction driver asks about a file it is about to create several times over, and
+// while the folder's stamp holds, the answer does too.
+struct TMissingName {
+  std::string Host;
+  bool Utf8 = false;  // names compare by other rules in UTF-8
+  TFolderStamp FolderStamp;
+};
+TMissingName LastMissing;
+
+// Whether hostPath was the last name found missing; with folderInfo, whether its folder is
+// still as it was then.
+bool KnownMissing(const std::string& hostPath, const struct stat* folderInfo) {
+  std::lock_guard<std::mutex> guard(ListingLock);
+  return LastMissing.Host == hostPath && LastMissing.Utf8 == NamesAreUtf8 &&
+         (folderInfo == nullptr || LastMissing.FolderStamp == StampOf(*folderInfo));
+}
+
+void NoteMissing(const std::string& hostPath, const struct stat& folderInfo) {
+  std::lock_guard<std::mutex> guard(ListingLock);
+  LastMissing = {hostPath, NamesAreUtf8, StampOf(folderInfo)};
+}
+
+// Updates a kept listing after the stand-in changed its folder.
+template <class TChange>
+void ChangeListing(const std::string& hostPath, TChange change) {
+  const std::string folder = FolderOf(hostPath);
+  std::lock_guard<std::mutex> guard(ListingLock);
+  auto& listings = Listings();
+  const auto found = listings.find(folder);
+  if (found == listings.end()) return;
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0) {
+    listings.erase(found);
+    return;
+  }
+  change(found->second, hostPath.substr(hostPath.rfind('/') + 1));
+  found->second.Stamp = StampOf(info);
 }
 
 }  // namespace
@@ -67,10 +186,14 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& compo
 bool ResolveHostPath(const std::string& name, THostPath& result) {
   Sandbox();  // the first name the program uses lays out a fresh system
   if (name.empty()) return Fail(ErrorPathNotFound);
-  const TWindowsPath path = ParseWindowsPath(name, CurrentDirectory());
+  // A full name ("X:\\...") does not depend on the current directory, which need not be copied.
+  const bool full = name.size() >= 3 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':' && (name[2] == '\\' || name[2] == '/');
+  const TWindowsPath path = ParseWindowsPath(name, full ? std::string() : CurrentDirectory());
   if (path.Unc) return Fail(ErrorBadNetPath);
   result.Windows = FormatWindowsPath(path);
   result.IsRoot = path.Components.empty();
+  result.ParentExists = false;
+  result.Found = false;
   result.Host = DriveHostRoot(path.Drive);
   if (result.Host.empty()) return Fail(ErrorPathNotFound);
 
@@ -80,32 +203,62 @@ bool ResolveHostPath(const std::string& name, THostPath& result) {
   // Most names are spelt as they are on disk: one look at the whole path settles them, and
   // only the others are resolved a component at a time.
   if (!path.Components.empty()) {
-    std::string exact = result.Host;
-    for (const std::string& component : path.Components) exact = Join(exact, HostName(component));
-    if (Exists(exact)) {
+    std::string exact;
+    exact.reserve(result.Host.size() + name.size() + 1);
+    exact = result.Host;
+    for (const std::string& component : path.Components) {
+      if (exact.back() != '/') exact += '/';
+      exact += HostName(component);
+    }
+    const std::string parent = FolderOf(exact);
+    struct stat parentInfo {};
+    bool parentKnown = false;
+    if (path.Components.size() > 1 && KnownMissing(exact, nullptr)) {
+      // Asked again: one look at the folder tells whether anything changed there.
+      parentKnown = stat(parent.c_str(), &parentInfo) == 0;
+      if (parentKnown && S_ISDIR(parentInfo.st_mode) && KnownMissing(exact, &parentInfo)) {
+        result.Host = std::move(exact);
+        result.ParentExists = true;
+        return true;
+      }
+    }
+    if (stat(exact.c_str(), &result.Info) == 0) {
       result.Host = std::move(exact);
       result.ParentExists = true;
+      result.Found = true;
       return true;
     }
     // A file about to be created usually lies in a folder spelt as on disk: only its own
-    // name needs the folder listed.
-    const std::string parent = exact.substr(0, exact.rfind('/'));
-    if (path.Components.size() > 1 && IsDirectory(parent)) {
-      const std::string match = FindIgnoringCase(parent, path.Components.back());
-      result.Host = match.empty() ? std::move(exact) : Join(parent, match);
+    // name needs looking up in the folder.
+    if (path.Components.size() > 1 && (parentKnown || stat(parent.c_str(), &parentInfo) == 0) &&
+        S_ISDIR(parentInfo.st_mode)) {
+      const std::string match = FindIgnoringCase(parent, parentInfo, path.Components.back());
       result.ParentExists = true;
+      if (match.empty()) {
+        NoteMissing(exact, parentInfo);
+        result.Host = std::move(exact);
+        return true;
+      }
+      result.Host = Join(parent, match);
+      result.Found = stat(result.Host.c_str(), &result.Info) == 0;
       return true;
     }
+  } else {
+    result.Found = stat(result.Host.c_str(), &result.Info) == 0;
+    return true;
   }
 
   bool found = true;  // every component so far exists on disk
   for (std::size_t i = 0; i < path.Components.size(); ++i) {
     const std::string& component = path.Components[i];
     const bool last = i + 1 == path.Components.size();
-    if (last) result.ParentExists = found && IsDirectory(result.Host);
+    struct stat folderInfo {};
+    const bool folderExists = found && stat(result.Host.c_str(), &folderInfo) == 0 && S_ISDIR(folderInfo.st_mode);
+    if (last) result.ParentExists = folderExists;
     std::string exact = Join(result.Host, HostName(component));
-    if (found && !Exists(exact)) {
-      const std::string match = FindIgnoringCase(result.Host, component);
+    struct stat info {};
+    if (found && lstat(exact.c_str(), &info) != 0) {
+      const std::string match = folderExists ? FindIgnoringCase(result.Host, folderInfo, component) : std::string();
       if (match.empty()) {
         found = false;
       } else {
@@ -114,7 +267,20 @@ bool ResolveHostPath(const std::string& name, THostPath& result) {
     }
     result.Host = std::move(exact);
   }
+  result.Found = found && stat(result.Host.c_str(), &result.Info) == 0;
   return true;
+}
+
+void NoteEntryAdded(const std::string& hostPath) {
+  {
+    std::lock_guard<std::mutex> guard(ListingLock);
+    if (LastMissing.Host == hostPath) LastMissing.Host.clear();
+  }
+  ChangeListing(hostPath, [](TFolderListing& listing, const std::string& name) { listing.Add(name); });
+}
+
+void NoteEntryRemoved(const std::string& hostPath) {
+  ChangeListing(hostPath, [](TFolderListing& listing, const std::string& name) { listing.Remove(name); });
 }
 
 TUtf8Names::TUtf8Names() : FPrevious(NamesAreUtf8) { NamesAreUtf8 = true; }

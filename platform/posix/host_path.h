@@ -1,6 +1,8 @@
 // From a Windows name to the POSIX path that holds it, matching names as Windows does.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace qel::platform::posix {
@@ -10,6 +12,8 @@ struct THostPath {
   std::string Host;     // the POSIX path: existing components in their spelling on disk
   bool ParentExists = false;  // every folder above the last component exists
   bool IsRoot = false;        // the path names a drive's root
+  bool Found = false;         // Host exists; Info is what stat says of it
+  struct stat Info {};
 };
 
 // Expands name against the current directory and finds each component on disk: with its
@@ -21,6 +25,12 @@ bool ResolveHostPath(const std::string& name, THostPath& result);
 
 // The last error for a resolved path whose target is missing: file or path not found.
 bool FailMissing(const THostPath& path);
+
+// The stand-in's own changes to a folder's entries. What ResolveHostPath learnt of the folder
+// (its listing, for names spelt differently) stays in use after such a change; after any other
+// change the folder's time stamps differ, and the folder is listed again.
+void NoteEntryAdded(const std::string& hostPath);
+void NoteEntryRemoved(const std::string& hostPath);
 
 // While one exists on this thread, names given to ResolveHostPath are UTF-8 rather than
 // Windows-1252 (the ...Utf8 operations of unicode_names.h).

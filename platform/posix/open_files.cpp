@@ -34,6 +34,12 @@ bool RegisterOpenFile(int fd, const TOpenFile& file) {
   return true;
 }
 
+void UpdateOpenFile(int fd, const TOpenFile& file) {
+  std::lock_guard<std::mutex> guard(TableLock);
+  const auto found = Table().find(fd);
+  if (found != Table().end()) found->second = file;
+}
+
 void UnregisterOpenFile(int fd) {
   std::lock_guard<std::mutex> guard(TableLock);
   Table().erase(fd);

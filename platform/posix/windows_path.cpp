@@ -1,6 +1,7 @@
 // Parsing and formatting of Windows path names.
 #include "platform/posix/windows_path.h"
 
+#include <algorithm>
 #include <cctype>
 #include <string_view>
 
@@ -24,6 +25,7 @@ std::string TrimComponent(std::string_view component) {
 }
 
 void AppendComponents(std::string_view text, std::vector<std::string>& components) {
+  components.reserve(components.size() + 1 + static_cast<std::size_t>(std::count_if(text.begin(), text.end(), IsSeparator)));
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = start;
@@ -74,6 +76,9 @@ TWindowsPath ParseWindowsPath(const std::string& name, const std::string& curren
 std::string FormatWindowsPath(const TWindowsPath& path) {
   if (path.Unc) return path.UncText;
   std::string text{path.Drive, ':'};
+  std::size_t size = 3;
+  for (const std::string& component : path.Components) size += component.size() + 1;
+  text.reserve(size);
   for (const std::string& component : path.Components) {
     text += '\\';
     text += component;

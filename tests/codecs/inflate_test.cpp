@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/codecs/inflate_fast.h"
 #include "deflate_writer.h"
 #include "memory_host.h"
 #include "support/exception_message.h"
@@ -509,6 +510,73 @@ TEST(Inflate, ProgressFollowsEachOutputBlock) {
   EXPECT_EQ(events, (Log{"file 40", "total 20", "file 80", "total 40", "file 100", "total 50"}));
   EXPECT_EQ(frame.BytesWritten(), 40000);
   EXPECT_EQ(~frame.RunningCRC(), testing::Crc32(data));
+}
+
+// The window passes on at every 32 768 bytes: a stream damaged after 51 601 bytes has written
+// the two blocks of the first pass and nothing after, whether its bytes came from a stored block
+// or from matches of the fast loop.
+TEST(Inflate, DamageAfterAPassLeavesOnlyThatPassWritten) {
+  BitWriter stored;
+  stored.StoredBlock(false, Noise(51601, 3));
+  BitWriter matches;
+  matches.BlockHeader(false, 1);
+  testing::PutFixedSymbol(matches, 'a');
+  for (int i = 0; i < 200; ++i) {
+    testing::PutFixedMatch(matches, 258, 1);
+  }
+  testing::PutFixedSymbol(matches, 256);
+  for (BitWriter* out : {&stored, &matches}) {
+    out->BlockHeader(true, 3);
+    const Inflated r = RunInflate(out->Finish());
+    EXPECT_EQ(r.Status, TCodecStatus::InvalidCodes);
+    EXPECT_EQ(r.Writes, (Log{"write 16000", "write 16000"}));
+  }
+}
+
+// After an entry the frame's window holds what a 32 768-byte ring would: the entry's last bytes
+// at their offsets modulo the window, and an earlier entry's bytes where a short one ends.
+TEST(Inflate, WindowIsLeftAsTheRingWouldLeaveIt) {
+  MemoryHost host;
+  host.Logging = false;
+  TUnzipFrame frame(host);
+  std::fill_n(frame.Window(), SlidingWindowSize, std::uint8_t{0xA5});
+  for (std::size_t size : {std::size_t{1000}, std::size_t{300000}, std::size_t{5000}}) {
+    const CodecBytes data = Concat({Text(size / 2, static_cast<unsigned>(size)), Noise(size - size / 2, 1)});
+    CodecBytes ring(frame.Window(), frame.Window() + SlidingWindowSize);
+    for (std::size_t q = 0; q < size; ++q) {
+      ring[q % SlidingWindowSize] = data[q];
+    }
+    host.Volumes = {testing::Deflate(data, {testing::BlockKind::Dynamic, 7000})};
+    host.Volume = 0;
+    host.Position = 0;
+    host.Output.clear();
+    frame.BeginEntry(static_cast<std::int32_t>(host.Volumes[0].size()), 0, false);
+    ASSERT_EQ(Inflate(frame), TCodecStatus::Ok) << size;
+    ASSERT_TRUE(host.Output == data) << size;
+    EXPECT_TRUE(CodecBytes(frame.Window(), frame.Window() + SlidingWindowSize) == ring) << size;
+  }
+}
+
+// An entry of several hundred kilobytes slides its buffer more than once; matches reaching
+// the whole window back must still find their bytes, on the loop every processor runs as on
+// the one this processor may choose.
+TEST(Inflate, LongEntriesKeepTheWholeWindowBehindTheirMatches) {
+  const CodecBytes block = Noise(SlidingWindowSize, 11);
+  CodecBytes data;
+  for (int copy = 0; copy < 24; ++copy) {
+    data.insert(data.end(), block.begin(), block.end());
+    data[data.size() - 1 - static_cast<std::size_t>(copy) * 97] ^= 0x5A;  // so not every match is the same
+  }
+  const CodecBytes stream = testing::Deflate(data, {testing::BlockKind::Dynamic, 100000});
+  ASSERT_LT(stream.size(), data.size() / 8) << "the copies are matches";
+  for (bool portable : {false, true}) {
+    UsePortableFastLoop(portable);
+    const Inflated r = RunInflate(stream);
+    UsePortableFastLoop(false);
+    EXPECT_EQ(r.Status, TCodecStatus::Ok) << portable;
+    EXPECT_TRUE(r.Output == data) << portable;
+    ExpectWholeBlocks(r.Writes, data.size());
+  }
 }
 
 }  // namespace

@@ -69,6 +69,26 @@ TEST(FileSystem, NamesAreFoundIgnoringCaseAndKeepTheirSpellingOnDisk) {
   EXPECT_EQ(dir.Names("Mixed"), (TNames{"Name.TXT", "Other.txt"}));
 }
 
+// The stand-in keeps what it listed of a folder: names another program adds are found once the
+// folder's stamp changes, and names it adds itself are in the listing at once.
+TEST(FileSystem, FolderListingsFollowChangesFromEverySide) {
+  ScratchDir dir;
+  dir.Write("box\\first.txt", "1");
+  EXPECT_FALSE(FileExists(dir.Path() + "box\\SECOND.TXT"));  // the folder is listed
+  dir.Write("box\\Second.txt", "2");
+  EXPECT_TRUE(FileExists(dir.Path() + "box\\SECOND.TXT")) << "added by another program";
+  ASSERT_TRUE(WriteFile(dir.Path() + "box\\Third.txt", "3"));
+  EXPECT_TRUE(FileExists(dir.Path() + "box\\THIRD.TXT")) << "added by the stand-in";
+  ASSERT_TRUE(CreateDir(dir.Path() + "box\\Inner"));
+  EXPECT_TRUE(DirectoryExists(dir.Path() + "box\\INNER"));
+  ASSERT_TRUE(RenameFile(dir.Path() + "box\\first.txt", dir.Path() + "box\\Fourth.txt"));
+  EXPECT_TRUE(FileExists(dir.Path() + "box\\FOURTH.TXT"));
+  EXPECT_FALSE(FileExists(dir.Path() + "box\\FIRST.TXT"));
+  ASSERT_TRUE(DeleteFile(dir.Path() + "box\\THIRD.txt"));
+  EXPECT_FALSE(FileExists(dir.Path() + "box\\third.TXT"));
+  EXPECT_EQ(dir.Names("box"), (TNames{"Fourth.txt", "Inner", "Second.txt"}));
+}
+
 TEST(FileSystem, ZPathsNameTheHostFileSystem) {
   ScratchDir dir;
   dir.Write("probe.txt", "host bytes");

@@ -60,6 +60,25 @@ TEST(Files, WriteSeekReadAndTruncateKeepTheBytesInPlace) {
   EXPECT_EQ(dir.Read("data.bin"), "012");
 }
 
+// The stand-in keeps the offset itself; asking for it must give what the calls made of it.
+TEST(Files, TheCurrentPositionFollowsEveryReadWriteAndSeek) {
+  ScratchDir dir;
+  TOpenHandle file(FileCreate(dir.Path() + "data.bin"));
+  ASSERT_TRUE(file.Valid()) << LastErrorText();
+  EXPECT_EQ(FileSeek(file.Get(), 0, 1), 0);
+  EXPECT_EQ(FileWrite(file.Get(), "0123456789", 10), 10);
+  EXPECT_EQ(FileSeek(file.Get(), 0, 1), 10);
+  EXPECT_EQ(FileSeek(file.Get(), 4, 0), 4);
+  char bytes[3] = {};
+  EXPECT_EQ(FileRead(file.Get(), bytes, 3), 3);
+  EXPECT_EQ(FileSeek(file.Get(), 0, 1), 7);
+  EXPECT_EQ(FileRead(file.Get(), bytes, 3), 3);
+  EXPECT_EQ(FileRead(file.Get(), bytes, 3), 0) << "at the end";
+  EXPECT_EQ(FileSeek(file.Get(), 0, 1), 10);
+  EXPECT_EQ(FileSeek(file.Get(), -11, 1), -1);
+  EXPECT_EQ(FileSeek(file.Get(), 0, 1), 10) << "a failed seek leaves the position";
+}
+
 TEST(Files, CreateEmptiesAnExistingFile) {
   ScratchDir dir;
   dir.Write("old.txt", "old contents");

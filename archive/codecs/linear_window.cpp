@@ -1,0 +1,60 @@
+#include "archive/codecs/linear_window.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qel::codecs {
+
+static_assert(TLinearWindow::Capacity >= TLinearWindow::History + SlidingWindowSize,
+              "after a slide the buffer holds the history and a whole pass");
+
+// The ring would be full here: every output block it completes is written, straight from the
+// buffer, as the frame writes a whole block from the window. The output block stays empty, so
+// the rest of the ring's bytes wait here instead.
+void TLinearWindow::Pass() {
+  const auto whole = static_cast<std::size_t>(FPassPoint - FUnwritten) / IoBlockSize * IoBlockSize;
+  FFrame.FlushBytes(FUnwritten, whole);
+  FUnwritten += whole;
+  FPassPoint += SlidingWindowSize;
+  if (FPassPoint > FStart + Capacity) {
+    Slide();
+  }
+}
+
+// Moves the last History bytes to the start. The bytes not yet written are among them: they
+// began at most an output block before the pass point just reached, which lies at most one
+// step behind the position.
+void TLinearWindow::Slide() noexcept {
+  const std::uint8_t* const keep = FPosition - History;
+  const std::ptrdiff_t shift = keep - FStart;
+  std::memmove(FStart, keep, History);
+  FPosition -= shift;
+  FPassPoint -= shift;
+  FUnwritten -= shift;
+  FEntryStart = FStart;
+}
+
+void TLinearWindow::Finish() {
+  FFrame.FlushBytes(FUnwritten, static_cast<std::size_t>(FPosition - FUnwritten));
+  FUnwritten = FPosition;
+  FFrame.FlushOutput();
+}
+
+// The ring starts where the pass point now lies one window back; its bytes from the ring
+// position on are those of the pass before, as far as the entry reaches back.
+void TLinearWindow::LeaveInFrameWindow() noexcept {
+  std::uint8_t* const window = FFrame.Window();
+  // Offsets from the buffer's start, since the pass before may lie before it.
+  const std::ptrdiff_t end = std::min(FPosition, FPassPoint) - FStart;
+  const std::ptrdiff_t ringStart = FPassPoint - FStart - static_cast<std::ptrdiff_t>(SlidingWindowSize);
+  const std::ptrdiff_t ringPosition = end - ringStart;
+  std::memcpy(window, FStart + ringStart, static_cast<std::size_t>(ringPosition));
+  const std::ptrdiff_t older = std::max(ringStart - static_cast<std::ptrdiff_t>(SlidingWindowSize) + ringPosition,
+                                        FEntryStart - FStart);
+  if (older < ringStart) {
+    const std::ptrdiff_t at = older - (ringStart - static_cast<std::ptrdiff_t>(SlidingWindowSize));
+    std::memcpy(window + at, FStart + older, static_cast<std::size_t>(ringStart - older));
+  }
+}
+
+}  // namespace qel::codecs
