@@ -1,6 +1,7 @@
 #include "archive/extraction.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <map>
 #include <optional>
@@ -54,13 +55,15 @@ class TExtraction final {
   std::int64_t SelectEntries();
   void HandleEntry(std::int32_t index);
   void PositionAtData();
+  void ProvideFolder(const std::string& path, const std::string& unicodeFolder);
   std::optional<TSplitName> UnicodeSpelling() const;
   bool PasswordFits(std::int32_t index);
   bool MayWrite(std::int32_t index, TOutputFile& output);
   bool ClashesWithAnEarlierEntry(const TOutputFile& output);
   bool CreateOutput(const TOutputFile& output);
+  bool OpenOutput(const TOutputFile& output);
   codecs::TCodecStatus Decode(const TOutputFile& output);
-  void StampOutput(const TOutputFile& output);
+  void GiveAttributes(const TOutputFile& output);
   void CheckCrc(std::int32_t index, const TOutputFile& output);
   // A wrong password shows late, as bad data: ask for another and go again, or skip.
   void RetryOrSkipPassword(std::int32_t index);
@@ -84,6 +87,7 @@ class TExtraction final {
     bool Unicode = false;
   };
   std::map<std::string, TWrittenName> FWritten;
+  std::string FKnownFolder;  // the last folder found or made for an entry
 };
 
 std::int32_t TExtraction::Run() {
@@ -165,8 +169,8 @@ void TExtraction::HandleEntry(std::int32_t index) {
     return;
   }
   const std::string& path = *folder;
-  // A folder that cannot be made shows when its file cannot be created.
-  if (!path.empty() && !platform::DirectoryExists(path)) CreateFolder(path, unicode ? unicode->Directory : "");
+  const std::string unicodeFolder = unicode ? unicode->Directory : std::string();
+  ProvideFolder(path, unicodeFolder);
   if (FWork.FileName().empty()) {
     bool skip = false;
     if (FZip.RecreateDirs() && FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, path, skip);
@@ -202,7 +206,15 @@ void TExtraction::HandleEntry(std::int32_t index) {
   // An entry left here costs nothing: the file is created only once the entry goes ahead.
   if (skip) return;
 
-  if (!CreateOutput(output)) {
+  bool created = CreateOutput(output);
+  if (!created && !FKnownFolder.empty()) {
+    // The folder an earlier entry found may have gone since.
+    FKnownFolder.clear();
+    ProvideFolder(path, unicodeFolder);
+    created = CreateOutput(output);
+  }
+  if (!created) {
+    FKnownFolder.clear();
     SkipEntry(TSkipReason::srCannotCreate, index);
     return;
   }
@@ -217,8 +229,18 @@ void TExtraction::HandleEntry(std::int32_t index) {
     }
     return;
   }
-  StampOutput(output);
+  GiveAttributes(output);
   CheckCrc(index, output);
+}
+
+// Makes the entry's folder where it is missing; one that cannot be made shows when its file
+// cannot be created. Entries come folder by folder: the folder the previous entry found or
+// made is not asked about again.
+void TExtraction::ProvideFolder(const std::string& path, const std::string& unicodeFolder) {
+  const std::string& key = unicodeFolder.empty() ? path : unicodeFolder;
+  if (path.empty() || key == FKnownFolder) return;
+  if (!platform::DirectoryExists(path)) CreateFolder(path, unicodeFolder);
+  FKnownFolder = key;
 }
 
 // Where the entry's name is one the ANSI code page cannot spell: its folder (a full path) and
@@ -259,9 +281,15 @@ void TExtraction::PositionAtData() {
   stream.Seek(FWork.LocalHeaderOffset, 0);
   TLocalHeaderBytes header{};
   stream.Read(header.data(), LocalHeaderSize);
-  stream.Seek(static_cast<std::int64_t>(ReadLe16(&header[local_header::FileNameLength])) +
-                  ReadLe16(&header[local_header::ExtraFieldLength]),
-              1);
+  const std::int32_t nameAndExtra =
+      ReadLe16(&header[local_header::FileNameLength]) + ReadLe16(&header[local_header::ExtraFieldLength]);
+  // The name and extra field are usually in the read-ahead already: reading past them keeps
+  // it, where a seek would drop it and cost a seek and a read of the file per entry.
+  std::array<std::uint8_t, 512> skipped;
+  if (nameAndExtra > static_cast<std::int32_t>(skipped.size()) ||
+      stream.Read(skipped.data(), nameAndExtra) != nameAndExtra) {
+    stream.Seek(static_cast<std::int64_t>(FWork.LocalHeaderOffset) + LocalHeaderSize + nameAndExtra, 0);
+  }
 }
 
 bool TExtraction::PasswordFits(std::int32_t index) {
@@ -299,12 +327,20 @@ bool TExtraction::MayWrite(std::int32_t index, TOutputFile& output) {
 }
 
 // Creates the entry's file, replacing a read-only one the overwrite rules let go: an earlier
-// extraction of the same archive leaves such files. False when the system refuses the file.
+// extraction of the same archive leaves such files. The file is asked about only when the
+// system refuses it. False when the system refuses the file.
 bool TExtraction::CreateOutput(const TOutputFile& output) {
+  if (OpenOutput(output)) return true;
   const std::uint32_t attributes = output.Attributes();
-  if (output.IsFile() && (attributes & platform::faReadOnly) != 0) {
-    output.SetAttributes(attributes & ~platform::faReadOnly);
+  if (attributes == platform::InvalidFileAttributes || (attributes & platform::faDirectory) != 0 ||
+      (attributes & platform::faReadOnly) == 0) {
+    return false;
   }
+  output.SetAttributes(attributes & ~platform::faReadOnly);
+  return OpenOutput(output);
+}
+
+bool TExtraction::OpenOutput(const TOutputFile& output) {
   try {
     FOutput.Open(output);
   } catch (const base::EFCreateError&) {
@@ -318,7 +354,9 @@ bool TExtraction::CreateOutput(const TOutputFile& output) {
 codecs::TCodecStatus TExtraction::Decode(const TOutputFile& output) {
   try {
     const codecs::TCodecStatus status = codecs::DecodeEntry(FFrame, FWork.CompressionMethod, FWork.Flags);
-    FOutput.Close();
+    // A finished file takes its time stamp through the handle that wrote it, before a
+    // read-only attribute could keep it from being opened for writing.
+    FOutput.Close(status == codecs::TCodecStatus::Ok ? std::optional<std::uint32_t>(FWork.FileDate) : std::nullopt);
     return status;
   } catch (...) {
     DiscardOutput(output);
@@ -326,14 +364,7 @@ codecs::TCodecStatus TExtraction::Decode(const TOutputFile& output) {
   }
 }
 
-// The time stamp comes first: a read-only attribute would keep the file from being opened
-// for writing its time.
-void TExtraction::StampOutput(const TOutputFile& output) {
-  const platform::FileHandle handle = output.Open(platform::fmOpenWrite);
-  if (handle != platform::InvalidFileHandle) {
-    platform::FileSetDate(handle, FWork.FileDate);
-    platform::FileClose(handle);
-  }
+void TExtraction::GiveAttributes(const TOutputFile& output) {
   if (FZip.RetainAttributes()) output.SetAttributes(FWork.ExternalAttributes);
 }
 

@@ -33,8 +33,9 @@ void TEntryOutput::WriteOutput(const std::uint8_t* data, std::size_t count) {
 }
 
 // The bytes still in the stream's buffer must reach the disk before the file counts as written.
-void TEntryOutput::Close() {
+void TEntryOutput::Close(std::optional<std::uint32_t> lastWriteTime) {
   if (!FFile->Flush()) RaiseWriteError();
+  if (lastWriteTime) platform::FileSetDate(FFile->Handle(), *lastWriteTime);
   FFile.reset();
 }
 

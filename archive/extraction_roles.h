@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "archive/codecs/frame_host.h"
@@ -37,8 +38,10 @@ class TEntryOutput final : public codecs::TFrameOutput {
   // Creates (or truncates) the file; raises the stream's EFCreateError when it cannot.
   void Open(const TOutputFile& file);
   void WriteOutput(const std::uint8_t* data, std::size_t count) override;
-  // Writes what the buffer still holds and closes the file; raises when the disk refuses.
-  void Close();
+  // Writes what the buffer still holds, gives the file lastWriteTime (an MS-DOS date and
+  // time, local) when one is given, and closes it; raises when the disk refuses the bytes.
+  // A time the system refuses is not reported.
+  void Close(std::optional<std::uint32_t> lastWriteTime);
   // Closes without caring what becomes of the bytes still buffered (the file is given up).
   void Abandon() noexcept;
 

@@ -32,6 +32,8 @@ std::string SandboxFileOf(const std::string& folder, char letter) {
 }  // namespace
 
 std::int64_t posix::DriveCapacity(char letter) {
+  // Z: is the host's own file system, whose room is the host's to limit.
+  if (letter == 'Z' || letter == 'z') return -1;
   // Every open asks; a sandbox without limits answers with one look.
   struct stat info {};
   if (stat((posix::Sandbox().Root + "/capacity").c_str(), &info) != 0) return -1;

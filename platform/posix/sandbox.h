@@ -36,8 +36,8 @@ void SetFreshSystemHook(TFreshSystemHook hook);
 std::string DriveHostRoot(char drive);
 
 // The size a file on drive letter may grow to: the number on the first line of
-// $QEL_ROOT/capacity/<letter>, or -1 when there is no such file. It lets a test try out a
-// disk that refuses a write, as a full one does.
+// $QEL_ROOT/capacity/<letter>, or -1 when there is no such file (and always for Z:, the host's
+// own file system). It lets a test try out a disk that refuses a write, as a full one does.
 std::int64_t DriveCapacity(char letter);
 
 // A POSIX path of this machine as the Z: path Windows programs see ("/a/b" -> "Z:\a\b").

@@ -419,6 +419,40 @@ TEST_F(Extraction, ASecondRunReplacesReadOnlyFilesAndAFolderInTheWayCostsOneEntr
   platform::FileSetAttr(Out + "\\a.txt", platform::faArchive);
 }
 
+// The run remembers the folder the previous entry went to; one removed under it is made again.
+TEST_F(Extraction, AFolderRemovedDuringTheRunIsMadeAgain) {
+  ZipBuilder b;
+  b.AddStored("sub/a.txt", "alpha");
+  b.AddStored("sub/b.txt", "beta");
+  auto zip = Component(b);
+  zip->OnEndUnZip = [&](base::TObject&, std::int32_t i, const std::string&) {
+    if (i == 0) std::filesystem::remove_all(Scratch.PosixPath() + "/out/sub");
+  };
+  EXPECT_EQ(zip->UnZip(), 2);
+  EXPECT_EQ(Output("sub/b.txt"), "beta");
+}
+
+// A local header's name and extra field are passed over however long they are.
+TEST_F(Extraction, LongLocalExtraFieldsArePassedOver) {
+  ZipBuilder b;
+  for (const std::uint16_t extraSize : {0, 500, 4000}) {
+    ZipEntry entry;
+    entry.Name = "e" + std::to_string(extraSize) + ".txt";
+    entry.Data = testing::ToBytes("data after " + std::to_string(extraSize));
+    if (extraSize > 0) {
+      testing::PutLe16(entry.LocalExtra, 0xCAFE);  // a field nobody knows, over the whole block
+      testing::PutLe16(entry.LocalExtra, static_cast<std::uint16_t>(extraSize - 4));
+      entry.LocalExtra.resize(extraSize);
+    }
+    b.Add(entry);
+  }
+  auto zip = Component(b);
+  EXPECT_EQ(zip->UnZip(), 3);
+  EXPECT_EQ(Output("e0.txt"), "data after 0");
+  EXPECT_EQ(Output("e500.txt"), "data after 500");
+  EXPECT_EQ(Output("e4000.txt"), "data after 4000");
+}
+
 TEST_F(Extraction, APrematureEndIsAnError) {
   ZipBuilder b;
   b.AddStored("whole.txt", "complete");
