@@ -55,7 +55,7 @@ class TExtraction final {
   std::int64_t SelectEntries();
   void HandleEntry(std::int32_t index);
   void PositionAtData();
-  void ProvideFolder(const std::string& path, const std::string& unicodeFolder);
+  bool ProvideFolder(const std::string& path, const std::string& unicodeFolder);
   std::optional<TSplitName> UnicodeSpelling() const;
   bool PasswordFits(std::int32_t index);
   bool MayWrite(std::int32_t index, TOutputFile& output);
@@ -170,7 +170,7 @@ void TExtraction::HandleEntry(std::int32_t index) {
   }
   const std::string& path = *folder;
   const std::string unicodeFolder = unicode ? unicode->Directory : std::string();
-  ProvideFolder(path, unicodeFolder);
+  const bool folderAssumed = ProvideFolder(path, unicodeFolder);
   if (FWork.FileName().empty()) {
     bool skip = false;
     if (FZip.RecreateDirs() && FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, path, skip);
@@ -207,14 +207,13 @@ void TExtraction::HandleEntry(std::int32_t index) {
   if (skip) return;
 
   bool created = CreateOutput(output);
-  if (!created && !FKnownFolder.empty()) {
+  if (!created && folderAssumed) {
     // The folder an earlier entry found may have gone since.
     FKnownFolder.clear();
     ProvideFolder(path, unicodeFolder);
     created = CreateOutput(output);
   }
   if (!created) {
-    FKnownFolder.clear();
     SkipEntry(TSkipReason::srCannotCreate, index);
     return;
   }
@@ -235,12 +234,14 @@ void TExtraction::HandleEntry(std::int32_t index) {
 
 // Makes the entry's folder where it is missing; one that cannot be made shows when its file
 // cannot be created. Entries come folder by folder: the folder the previous entry found or
-// made is not asked about again.
-void TExtraction::ProvideFolder(const std::string& path, const std::string& unicodeFolder) {
+// made is not asked about again. True when the folder was taken as there without a look.
+bool TExtraction::ProvideFolder(const std::string& path, const std::string& unicodeFolder) {
   const std::string& key = unicodeFolder.empty() ? path : unicodeFolder;
-  if (path.empty() || key == FKnownFolder) return;
+  if (path.empty()) return false;
+  if (key == FKnownFolder) return true;
   if (!platform::DirectoryExists(path)) CreateFolder(path, unicodeFolder);
   FKnownFolder = key;
+  return false;
 }
 
 // Where the entry's name is one the ANSI code page cannot spell: its folder (a full path) and

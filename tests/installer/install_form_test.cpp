@@ -111,10 +111,7 @@ class InstallerTest : public ::testing::Test {
   void TearDown() override {
     TDialogScript::Stop();
     platform::SetCurrentDir(FPreviousDir);
-    std::string list = MenuFolder();
-    list += '\0';
-    list += '\0';
-    platform::ShellFileOperation(0, platform::foDelete, list, "", platform::fofNoConfirmation | platform::fofSilent, "");
+    testing::DeleteTree(MenuFolder());
     TRegistryCursor user;
     user.DeleteKey("Qel");
     TRegistryCursor machine;

@@ -5,22 +5,9 @@
 
 #include "platform/files.h"
 #include "platform/posix/sandbox.h"
-#include "platform/shell.h"
 #include "support/scratch.h"
 
 namespace qel::testing {
-
-namespace {
-
-void DeleteTree(const std::string& folder) {
-  std::string list = folder;
-  list += '\0';
-  list += '\0';
-  platform::ShellFileOperation(0, platform::foDelete, list, "",
-                               platform::fofNoConfirmation | platform::fofSilent | platform::fofNoErrorUI, "");
-}
-
-}  // namespace
 
 LimitedDrive::LimitedDrive(char letter, std::int64_t capacity)
     : FLetter(static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))) {

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "platform/code_pages.h"
+#include "platform/shell.h"
 
 namespace qel::testing {
 
@@ -37,6 +38,14 @@ std::string SlashesOf(std::string relName) {
 }
 
 }  // namespace
+
+void DeleteTree(const std::string& folder) {
+  std::string list = folder;
+  list += '\0';
+  list += '\0';
+  platform::ShellFileOperation(0, platform::foDelete, list, "",
+                               platform::fofNoConfirmation | platform::fofSilent | platform::fofNoErrorUI, "");
+}
 
 std::string HostPath(const std::string& posixPath) {
   std::string path = "Z:";

@@ -11,6 +11,8 @@ namespace qel::testing {
 std::string HostPath(const std::string& posixPath);
 // A fixture of tests/data as such a path.
 std::string DataPath(const std::string& name);
+// Deletes a folder (a program's path) with everything in it, asking nothing and showing nothing.
+void DeleteTree(const std::string& folder);
 
 // A fresh, empty folder QEL_BINARY_DIR/scratch/<test suite>.<test name> for the running
 // test (".1", ".2", ... added for further ones in the same test), removed with everything
