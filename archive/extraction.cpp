@@ -178,7 +178,7 @@ void TExtraction::HandleEntry(std::int32_t index) {
   }
   // A method nobody here can decode is told as such, before a password is asked for data
   // that could not be read anyway.
-  if (!codecs::IsSupportedMethod(FWork.CompressionMethod)) {
+  if (!codecs::SupportedMethod(FWork.CompressionMethod)) {
     if (FZip.OnSkippingFile) {
       FZip.OnSkippingFile(FZip, TSkipReason::srUnsupportedMethod, index);
     } else {
@@ -354,7 +354,9 @@ bool TExtraction::OpenOutput(const TOutputFile& output) {
 // raises, it is given up and deleted, so no partial file looks like a finished one.
 codecs::TCodecStatus TExtraction::Decode(const TOutputFile& output) {
   try {
-    const codecs::TCodecStatus status = codecs::DecodeEntry(FFrame, FWork.CompressionMethod, FWork.Flags);
+    // The method was found supported before the entry was started.
+    const codecs::TCodecStatus status =
+        codecs::DecodeEntry(FFrame, *codecs::SupportedMethod(FWork.CompressionMethod), FWork.Flags);
     // A finished file takes its time stamp through the handle that wrote it, before a
     // read-only attribute could keep it from being opened for writing.
     FOutput.Close(status == codecs::TCodecStatus::Ok ? std::optional<std::uint32_t>(FWork.FileDate) : std::nullopt);

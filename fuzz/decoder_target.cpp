@@ -18,24 +18,24 @@ namespace qel::fuzz {
 namespace {
 
 struct TMethodChoice {
-  std::uint16_t Method;
+  codecs::TMethod Method;
   std::uint16_t Flags;
 };
 
 // Indexed by the selector byte modulo its size: every method, each variant of explode (the
 // 8 KiB dictionary and the literal tree) and each factor of reduce.
 constexpr std::array<TMethodChoice, 11> MethodChoices = {{
-    {codecs::MethodStored, 0},
-    {codecs::MethodShrunk, 0},
-    {codecs::FirstReduceMethod, 0},
-    {codecs::FirstReduceMethod + 1, 0},
-    {codecs::FirstReduceMethod + 2, 0},
-    {codecs::LastReduceMethod, 0},
-    {codecs::MethodImploded, 0},
-    {codecs::MethodImploded, codecs::ExplodeLargeDictionary},
-    {codecs::MethodImploded, codecs::ExplodeLiteralTree},
-    {codecs::MethodImploded, codecs::ExplodeLargeDictionary | codecs::ExplodeLiteralTree},
-    {codecs::MethodDeflated, 0},
+    {codecs::TMethod::Stored, 0},
+    {codecs::TMethod::Shrunk, 0},
+    {codecs::TMethod::Reduced1, 0},
+    {codecs::TMethod::Reduced2, 0},
+    {codecs::TMethod::Reduced3, 0},
+    {codecs::TMethod::Reduced4, 0},
+    {codecs::TMethod::Imploded, 0},
+    {codecs::TMethod::Imploded, codecs::FlagImplodeLargeDictionary},
+    {codecs::TMethod::Imploded, codecs::FlagImplodeLiteralTree},
+    {codecs::TMethod::Imploded, codecs::FlagImplodeLargeDictionary | codecs::FlagImplodeLiteralTree},
+    {codecs::TMethod::Deflated, 0},
 }};
 
 constexpr std::size_t HeaderBytes = 5;
@@ -103,10 +103,9 @@ class TCountingTables final : public codecs::TDecodeTableMemory {
 void CheckWrittenSize(const TMethodChoice& choice, codecs::TCodecStatus status, std::int64_t written,
                       std::int64_t compressed, std::int64_t uncompressed) {
   if (status != codecs::TCodecStatus::Ok) return;
-  if (choice.Method == codecs::MethodStored) {
+  if (choice.Method == codecs::TMethod::Stored) {
     Require(written == compressed, "a stored entry is copied whole");
-  } else if (choice.Method == codecs::MethodImploded ||
-             (choice.Method >= codecs::FirstReduceMethod && choice.Method <= codecs::LastReduceMethod)) {
+  } else if (choice.Method != codecs::TMethod::Shrunk && choice.Method != codecs::TMethod::Deflated) {
     Require(written >= uncompressed && written <= uncompressed + LongestMatch,
             "explode and unreduce stop at the uncompressed size");
   }

@@ -14,18 +14,6 @@ namespace {
 
 std::string StoredPath(archive::TUnZip& zip, std::int32_t i) { return ConsolePath(zip.Entry(i)); }
 
-const char* MethodName(std::uint16_t method) {
-  using namespace codecs;
-  if (method >= FirstReduceMethod && method <= LastReduceMethod) return "Reduced";
-  switch (method) {
-    case MethodStored: return "Stored";
-    case MethodShrunk: return "Shrunk";
-    case MethodImploded: return "Implode";
-    case MethodDeflated: return "Defl";
-    default: return "Unknown";
-  }
-}
-
 // "YYYY-MM-DD HH:MM" of an MS-DOS date and time, as it is stored.
 std::string DosStamp(std::uint32_t dos) {
   char text[32];
@@ -64,7 +52,7 @@ void PrintListing(archive::TUnZip& zip, bool verbose, std::ostream& out) {
     if (verbose) {
       const int ratio = 100 - codecs::ProgressPercent(e.CompressedSize, e.UncompressedSize);
       std::snprintf(line, sizeof(line), "%8lld  %-7s %7lld %3d%% %s %08x  ", static_cast<long long>(e.UncompressedSize),
-                    MethodName(e.CompressionMethod), static_cast<long long>(e.CompressedSize),
+                    codecs::MethodName(e.CompressionMethod), static_cast<long long>(e.CompressedSize),
                     e.UncompressedSize > 0 ? ratio : 0, DosStamp(e.FileDate).c_str(), e.Crc32);
     } else {
       std::snprintf(line, sizeof(line), "%9lld  %s   ", static_cast<long long>(e.UncompressedSize),

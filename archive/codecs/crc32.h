@@ -1,4 +1,4 @@
-// CRC-32 of the ZIP format: reflected polynomial 0xEDB88320, consumed least significant bit
+// CRC-32 of the ZIP format (APPNOTE 4.4.7): reflected polynomial 0xEDB88320, consumed least significant bit
 // first. Callers start the register at CrcInitial and finish it with bitwise NOT; the cipher
 // of encrypted entries uses the single-byte step on its keys without either.
 #pragma once

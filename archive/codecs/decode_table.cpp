@@ -1,3 +1,4 @@
+// The table builder of decode_table.h, shared by inflate and explode; inflate's reading map is in inflate.h.
 #include "archive/codecs/decode_table.h"
 
 #include <algorithm>

@@ -18,6 +18,17 @@ inline constexpr std::uint8_t OpLiteral = 16;
 // 17 to 32: a link to a sub-table indexed by (operation - OpLiteral) further bits.
 inline constexpr std::uint8_t OpInvalid = 99;
 
+// Whether a table of operations for the values from s on (BuildDecodeTable's extras) holds
+// only extra-bit counts below the operations above them, or OpInvalid: a count of 16 would
+// decode as a literal. Each caller's tables are checked with it in a static_assert.
+template <class TOperations>
+constexpr bool OperationsAreSlotOperations(const TOperations& operations) {
+  for (const auto operation : operations) {
+    if (operation >= OpEndOfBlock && operation != OpInvalid) return false;
+  }
+  return true;
+}
+
 struct TDecodeEntry {
   std::uint8_t Operation;
   std::uint8_t Bits;  // stream bits this slot accounts for

@@ -5,16 +5,13 @@
 
 #include "archive/codecs/bit_reader.h"
 #include "archive/codecs/decode_table.h"
+#include "archive/codecs/implode_format.h"
 #include "archive/codecs/window_copy.h"
 
 namespace qel::codecs {
 namespace {
 
-constexpr unsigned LiteralCodes = 256;
-constexpr unsigned LengthCodes = 64;
-constexpr unsigned DistanceCodes = 64;
-constexpr unsigned LongLengthCode = LengthCodes - 1;  // followed by an extra length byte
-constexpr unsigned ExtraLengthBits = 8;
+using namespace implode;
 
 constexpr int LiteralLookup = 9;
 constexpr int LengthLookup = 7;
@@ -23,31 +20,28 @@ constexpr int DistanceLookup = 7;
 constexpr int LargeEntryDistanceLookup = 8;
 constexpr std::int64_t LargeEntryCompressedSize = 200000;
 
-// Distances are sent as a tree code for the high part and these many plain low bits.
-constexpr unsigned LargeDictionaryLowBits = 7;  // 8 KiB = 64 codes of 128
-constexpr unsigned SmallDictionaryLowBits = 6;  // 4 KiB = 64 codes of 64
-
 // Bases indexed by the tree code 0 to 63.
 template <unsigned First, unsigned Step>
-constexpr std::array<std::uint16_t, 64> Progression() {
-  std::array<std::uint16_t, 64> bases{};
+constexpr std::array<std::uint16_t, LengthCodes> Progression() {
+  std::array<std::uint16_t, LengthCodes> bases{};
   for (unsigned i = 0; i < bases.size(); ++i) {
     bases[i] = static_cast<std::uint16_t>(First + Step * i);
   }
   return bases;
 }
-// The shortest match is 3 when literals are coded and 2 when they are sent plain.
-constexpr auto LengthBasesThreeTrees = Progression<3, 1>();
-constexpr auto LengthBasesTwoTrees = Progression<2, 1>();
+constexpr auto LengthBasesThreeTrees = Progression<MinMatchThreeTrees, 1>();
+constexpr auto LengthBasesTwoTrees = Progression<MinMatchTwoTrees, 1>();
 constexpr auto DistanceBasesLarge = Progression<1, 1u << LargeDictionaryLowBits>();
 constexpr auto DistanceBasesSmall = Progression<1, 1u << SmallDictionaryLowBits>();
 // Only the longest length code carries extra bits. The distance tree shares the table, but a
 // distance slot's operation is never used.
-constexpr std::array<std::uint16_t, 64> ExtraBits = [] {
-  std::array<std::uint16_t, 64> extras{};
+constexpr std::array<std::uint16_t, LengthCodes> ExtraBits = [] {
+  std::array<std::uint16_t, LengthCodes> extras{};
   extras[LongLengthCode] = ExtraLengthBits;
   return extras;
 }();
+static_assert(OperationsAreSlotOperations(ExtraBits), "every extra-bit count stays below the operations above it");
+static_assert(DistanceCodes == LengthCodes, "the distance tree shares the table of operations");
 
 constexpr std::uint32_t Mask(unsigned n) { return (std::uint32_t{1} << n) - 1; }
 
@@ -154,9 +148,9 @@ TCodecStatus TExploder::Decode(const TDecodeEntry* literals, int bl, const TDeco
         }
         PutByte(static_cast<std::uint8_t>(slot->Value));
       } else {
-        NeedBits(8);
-        PutByte(static_cast<std::uint8_t>(Bits(8)));
-        DumpBits(8);
+        NeedBits(PlainLiteralBits);
+        PutByte(static_cast<std::uint8_t>(Bits(PlainLiteralBits)));
+        DumpBits(PlainLiteralBits);
       }
       continue;
     }
@@ -198,8 +192,8 @@ TCodecStatus ReadTreeLengths(TUnzipFrame& frame, std::uint8_t* lengths, unsigned
   unsigned entered = 0;
   for (unsigned i = 0; i < descriptionBytes; ++i) {
     frame.ReadByte(byte);
-    const auto length = static_cast<std::uint8_t>((byte & 0x0Fu) + 1);
-    const unsigned repeat = ((byte >> 4) & 0x0Fu) + 1;
+    const auto length = static_cast<std::uint8_t>((byte & TreeLengthMask) + 1);
+    const unsigned repeat = ((byte >> TreeRepeatShift) & TreeLengthMask) + 1;
     if (entered + repeat > expectedCount) {
       return TCodecStatus::InvalidCodes;
     }
@@ -210,8 +204,8 @@ TCodecStatus ReadTreeLengths(TUnzipFrame& frame, std::uint8_t* lengths, unsigned
 }
 
 TCodecStatus Explode(TUnzipFrame& frame, std::uint16_t flags) {
-  const bool codedLiterals = (flags & ExplodeLiteralTree) != 0;
-  const bool largeDictionary = (flags & ExplodeLargeDictionary) != 0;
+  const bool codedLiterals = (flags & FlagImplodeLiteralTree) != 0;
+  const bool largeDictionary = (flags & FlagImplodeLargeDictionary) != 0;
   int bl = LiteralLookup;
   int blen = LengthLookup;
   int bd = frame.CompressedRemaining() > LargeEntryCompressedSize ? LargeEntryDistanceLookup : DistanceLookup;

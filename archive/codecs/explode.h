@@ -6,18 +6,16 @@
 
 #include "archive/codecs/codec_status.h"
 #include "archive/codecs/unzip_frame.h"
+#include "archive/codecs/zip_format.h"
 
 namespace qel::codecs {
-
-// The entry flag bits that select the variant.
-inline constexpr std::uint16_t ExplodeLargeDictionary = 0x0002;  // 8 KiB instead of 4 KiB
-inline constexpr std::uint16_t ExplodeLiteralTree = 0x0004;      // three trees instead of two
 
 // Reads one tree description straight from the compressed bytes into lengths[0 ..
 // expectedCount): Ok, or InvalidCodes when it describes more or fewer lengths.
 TCodecStatus ReadTreeLengths(TUnzipFrame& frame, std::uint8_t* lengths, unsigned expectedCount);
 
-// Decodes the entry the frame was begun for; flags are the entry's general-purpose flags.
+// Decodes the entry the frame was begun for; flags are the entry's general-purpose flags
+// (FlagImplodeLargeDictionary and FlagImplodeLiteralTree select the variant).
 // InvalidCodes: a tree description of the wrong length, or a tree that is over-subscribed or
 // incomplete; nothing is written. OutOfMemory: a tree table could not be allocated (the notice
 // has been shown); nothing is written. DamagedData: an invalid code, or the compressed bytes

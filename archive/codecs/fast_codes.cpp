@@ -1,3 +1,4 @@
+// The compact tables of fast_codes.h; the reading map of inflate's files is in inflate.h.
 #include "archive/codecs/fast_codes.h"
 
 #include <algorithm>

@@ -7,11 +7,13 @@
 // bits it takes together with its extra bits, and its value. A code longer than FastBits, or
 // an invalid one, has a Slow entry: the fast loop then walks the decoding tables themselves,
 // so every code decodes exactly as the tables say.
+// (The reading map of inflate's files is in inflate.h.)
 #pragma once
 
 #include <cstdint>
 
 #include "archive/codecs/decode_table.h"
+#include "archive/codecs/deflate_format.h"
 
 namespace qel::codecs {
 
@@ -40,8 +42,8 @@ inline constexpr unsigned FastDistanceBits = 8;
 inline constexpr unsigned FastLiteralSize = 1u << FastLiteralBits;
 inline constexpr unsigned FastDistanceSize = 1u << FastDistanceBits;
 // Extra bits an entry may carry: 5 for a length, 13 for a distance.
-inline constexpr unsigned MaxLengthExtraBits = 5;
-inline constexpr unsigned MaxDistanceExtraBits = 13;
+using deflate::MaxDistanceExtraBits;
+using deflate::MaxLengthExtraBits;
 
 inline constexpr bool IsFastLiteral(TFastEntry e) { return (e & FastLiteralFlag) != 0; }
 inline constexpr bool IsFastExceptional(TFastEntry e) { return (e & (FastEndOfBlockFlag | FastSlowFlag)) != 0; }

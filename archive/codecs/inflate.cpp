@@ -1,11 +1,14 @@
+// The exact path of inflate; the reading map of its files is in inflate.h.
 #include "archive/codecs/inflate.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "archive/codecs/bit_reader.h"
+#include "archive/codecs/deflate_format.h"
 #include "archive/codecs/fast_codes.h"
 #include "archive/codecs/inflate_fast.h"
 #include "archive/codecs/linear_window.h"
@@ -13,28 +16,30 @@
 namespace qel::codecs {
 namespace {
 
-// Indexed by literal/length code - 257. Codes 286 and 287 exist only in the fixed code; an
-// extra-bit count of OpInvalid makes them decode as invalid.
-constexpr std::array<std::uint16_t, 31> LengthBases = {
-    3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27, 31,
-    35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258, 0,  0};
-constexpr std::array<std::uint16_t, 31> LengthExtras = {
-    0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
-    3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, OpInvalid, OpInvalid};
-// Indexed by distance code.
-constexpr std::array<std::uint16_t, 30> DistanceBases = {
-    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr std::array<std::uint16_t, 30> DistanceExtras = {
-    0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-// The order in which a dynamic block sends the lengths of the code-length code.
-constexpr std::array<std::uint8_t, 19> CodeLengthOrder = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
-                                                          11, 4,  12, 3, 13, 2, 14, 1, 15};
+using namespace deflate;
 
-constexpr unsigned LiteralLengthCodes = 286;  // most a dynamic block may declare
-constexpr unsigned DistanceCodes = 30;
-constexpr unsigned FixedLiteralLengthCodes = 288;
-constexpr unsigned FirstLengthCode = 257;
+// The slot operations of the literal/length values from FirstLengthCode on, and of the
+// distance values: the extra-bit counts of the format. The fixed code's two extra values 286
+// and 287 decode as invalid.
+constexpr unsigned FixedLengthValues = FixedLiteralLengthCodes - FirstLengthCode;
+constexpr std::array<std::uint16_t, FixedLengthValues> LengthValueBases = [] {
+  std::array<std::uint16_t, FixedLengthValues> bases{};
+  for (unsigned i = 0; i < LengthCodes; ++i) bases[i] = LengthBases[i];
+  return bases;
+}();
+constexpr std::array<std::uint16_t, FixedLengthValues> LengthOperations = [] {
+  std::array<std::uint16_t, FixedLengthValues> operations{};
+  for (unsigned i = 0; i < FixedLengthValues; ++i) operations[i] = i < LengthCodes ? LengthExtraBits[i] : OpInvalid;
+  return operations;
+}();
+constexpr std::array<std::uint16_t, DistanceCodes> DistanceOperations = [] {
+  std::array<std::uint16_t, DistanceCodes> operations{};
+  for (unsigned i = 0; i < DistanceCodes; ++i) operations[i] = DistanceExtraBits[i];
+  return operations;
+}();
+static_assert(OperationsAreSlotOperations(LengthOperations) && OperationsAreSlotOperations(DistanceOperations),
+              "every extra-bit count stays below the operations above it");
+
 constexpr int DynamicLiteralLookup = 9;
 constexpr int DynamicDistanceLookup = 6;
 constexpr int FixedLiteralLookup = 7;
@@ -75,18 +80,19 @@ class TFixedCodes final {
  public:
   TFixedCodes() {
     std::array<std::uint8_t, FixedLiteralLengthCodes> lengths{};
-    std::fill(lengths.begin(), lengths.begin() + 144, 8);
-    std::fill(lengths.begin() + 144, lengths.begin() + 256, 9);
-    std::fill(lengths.begin() + 256, lengths.begin() + 280, 7);
-    std::fill(lengths.begin() + 280, lengths.end(), 8);
+    unsigned start = 0;
+    for (const TFixedLengthRun& run : FixedLiteralLengthRuns) {
+      std::fill(lengths.begin() + start, lengths.begin() + run.End, run.Length);
+      start = run.End;
+    }
     const TBuildStatus literals = BuildDecodeTable(lengths.data(), FixedLiteralLengthCodes, FirstLengthCode,
-                                                   LengthBases.data(), LengthExtras.data(), FLiterals,
+                                                   LengthValueBases.data(), LengthOperations.data(), FLiterals,
                                                    LiteralBits, FArena);
     // Thirty codes of five bits leave two unused: the code is incomplete, and distance codes
     // 30 and 31 decode as invalid.
-    std::fill(lengths.begin(), lengths.begin() + DistanceCodes, 5);
+    std::fill(lengths.begin(), lengths.begin() + DistanceCodes, FixedDistanceLength);
     const TBuildStatus distances = BuildDecodeTable(lengths.data(), DistanceCodes, 0, DistanceBases.data(),
-                                                    DistanceExtras.data(), FDistances, DistanceBits, FArena);
+                                                    DistanceOperations.data(), FDistances, DistanceBits, FArena);
     FBuilt = literals == TBuildStatus::Complete && distances == TBuildStatus::Incomplete;
     if (FBuilt) {
       FFast.Build(FLiterals, FDistances, LiteralBits, DistanceBits);
@@ -145,8 +151,8 @@ class TInflater final {
   TCodecStatus InflateFixed();
   TCodecStatus InflateDynamic();
   TCodecStatus InflateCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd, const TFastTables& fast);
-  // -1 to go on with the exact path, else the block's status.
-  int FastCodes(const TFastCodes& codes);
+  // Nothing to go on with the exact path, else the block's status.
+  std::optional<TCodecStatus> FastCodes(const TFastCodes& codes);
 
   void NeedBits(unsigned n) { FBits.Need(n); }
   void DumpBits(unsigned n) { FBits.Drop(n); }
@@ -183,12 +189,13 @@ TCodecStatus TInflater::Run() {
     NeedBits(2);
     const unsigned type = Bits(2);
     DumpBits(2);
-    TCodecStatus status = TCodecStatus::InvalidCodes;  // block type 3
-    switch (type) {
-      case 0: status = InflateStored(); break;
-      case 1: status = InflateFixed(); break;
-      case 2: status = InflateDynamic(); break;
-      default: break;
+    TCodecStatus status = TCodecStatus::InvalidCodes;  // the reserved block type 3
+    if (type == BlockStored) {
+      status = InflateStored();
+    } else if (type == BlockFixed) {
+      status = InflateFixed();
+    } else if (type == BlockDynamic) {
+      status = InflateDynamic();
     }
     if (status != TCodecStatus::Ok) {
       return status;
@@ -247,24 +254,24 @@ TCodecStatus TInflater::InflateFixed() {
 }
 
 TCodecStatus TInflater::InflateDynamic() {
-  NeedBits(5);
-  const unsigned literalCount = FirstLengthCode + Bits(5);
-  DumpBits(5);
-  NeedBits(5);
-  const unsigned distanceCount = 1 + Bits(5);
-  DumpBits(5);
-  NeedBits(4);
-  const unsigned codeLengthCount = 4 + Bits(4);
-  DumpBits(4);
-  if (literalCount > LiteralLengthCodes || distanceCount > DistanceCodes) {
+  NeedBits(HlitBits);
+  const unsigned literalCount = FirstLengthCode + Bits(HlitBits);
+  DumpBits(HlitBits);
+  NeedBits(HdistBits);
+  const unsigned distanceCount = 1 + Bits(HdistBits);
+  DumpBits(HdistBits);
+  NeedBits(HclenBits);
+  const unsigned codeLengthCount = 4 + Bits(HclenBits);
+  DumpBits(HclenBits);
+  if (literalCount > MaxLiteralLengthCodes || distanceCount > DistanceCodes) {
     return TCodecStatus::DamagedData;
   }
 
-  std::array<std::uint8_t, LiteralLengthCodes + DistanceCodes> lengths{};
+  std::array<std::uint8_t, MaxLiteralLengthCodes + DistanceCodes> lengths{};
   for (unsigned j = 0; j < codeLengthCount; ++j) {
-    NeedBits(3);
-    lengths[CodeLengthOrder[j]] = static_cast<std::uint8_t>(Bits(3));
-    DumpBits(3);
+    NeedBits(CodeLengthBits);
+    lengths[CodeLengthOrder[j]] = static_cast<std::uint8_t>(Bits(CodeLengthBits));
+    DumpBits(CodeLengthBits);
   }
   TDecodeTableOwner tb(FFrame.TableMemory());
   int bb = CodeLengthLookup;
@@ -290,17 +297,17 @@ TCodecStatus TInflater::InflateDynamic() {
     const unsigned symbol = slot.Value;
     unsigned repeat = 0;
     unsigned value = 0;
-    if (symbol < 16) {
+    if (symbol < CopyPrevious) {
       lengths[i++] = static_cast<std::uint8_t>(symbol);
       previous = symbol;
       continue;
     }
-    if (symbol == 16) {
+    if (symbol == CopyPrevious) {
       NeedBits(2);
       repeat = 3 + Bits(2);
       DumpBits(2);
       value = previous;
-    } else if (symbol == 17) {
+    } else if (symbol == RepeatZero) {
       NeedBits(3);
       repeat = 3 + Bits(3);
       DumpBits(3);
@@ -322,14 +329,14 @@ TCodecStatus TInflater::InflateDynamic() {
   TDecodeTableOwner tl(FFrame.TableMemory());
   int bl = DynamicLiteralLookup;
   status = StatusOfBuild(
-      tl.Build(lengths.data(), literalCount, FirstLengthCode, LengthBases.data(), LengthExtras.data(), bl));
+      tl.Build(lengths.data(), literalCount, FirstLengthCode, LengthValueBases.data(), LengthOperations.data(), bl));
   if (status != TCodecStatus::Ok) {
     return status;
   }
   TDecodeTableOwner td(FFrame.TableMemory());
   int bd = DynamicDistanceLookup;
   status = StatusOfBuild(td.Build(lengths.data() + literalCount, distanceCount, 0, DistanceBases.data(),
-                                  DistanceExtras.data(), bd));
+                                  DistanceOperations.data(), bd));
   if (status != TCodecStatus::Ok) {
     return status;
   }
@@ -344,9 +351,8 @@ TCodecStatus TInflater::InflateCodes(const TDecodeEntry* tl, const TDecodeEntry*
   }
   const TFastCodes codes{fast.Literals, fast.Distances, tl, td, static_cast<unsigned>(bl), static_cast<unsigned>(bd)};
   for (;;) {
-    const int status = FastCodes(codes);
-    if (status >= 0) {
-      return static_cast<TCodecStatus>(status);
+    if (const std::optional<TCodecStatus> status = FastCodes(codes)) {
+      return *status;
     }
     // Near the end of the chunk or the window: one code at a time on the exact path.
     if (FFrame.InputExhausted()) {
@@ -381,15 +387,15 @@ TCodecStatus TInflater::InflateCodes(const TDecodeEntry* tl, const TDecodeEntry*
 
 // Runs the fast loop while the chunk and the window leave room for a whole step, on the bits
 // of the bit reader and the bytes of the chunk.
-int TInflater::FastCodes(const TFastCodes& codes) {
+std::optional<TCodecStatus> TInflater::FastCodes(const TFastCodes& codes) {
   const std::size_t buffered = FFrame.BufferedInput();
   if (buffered < FastInputMargin || FWindow.Room() == 0) {
-    return -1;
+    return std::nullopt;
   }
   const std::uint8_t* const start = FFrame.InputPosition();
   TFastState state{FBits.Buffer(), FBits.Count(), start, start + (buffered - FastInputMargin),
                    FWindow.Position(), FWindow.PassPoint(), FWindow.EntryStart()};
-  const int status = DecodeFast(state, codes);
+  const std::optional<TCodecStatus> status = DecodeFast(state, codes);
 
   const auto taken = static_cast<std::size_t>(state.In - start);
   if (taken > 0) {

@@ -1,4 +1,16 @@
 // Inflate: decodes a deflated entry (method 8) through the frame into its sliding window.
+//
+// Reading map, in the order the files are best read:
+//   1. deflate_format.h  the format's constants, each with its section of RFC 1951
+//   2. bit_reader.h      the bit reader of the exact path (shared with explode)
+//   3. decode_table.h    multi-level prefix-code tables: what decoding is defined by (shared
+//                        with explode); decode_table.cpp builds them
+//   4. inflate.cpp       the exact path: block headers, stored blocks, the fixed and dynamic
+//                        codes, one code at a time; it hands the middle of each chunk to
+//   5. fast_codes.h      compact one-lookup entries derived from the tables (fast_codes.cpp)
+//   6. inflate_fast.h    the fast loop over them, with its budgets (inflate_fast.cpp)
+//   7. linear_window.h   the window laid out in a line, passed on to the frame (linear_window.cpp)
+//   8. match_copy.h      the word-wise match copy the linear window allows
 #pragma once
 
 #include "archive/codecs/codec_status.h"

@@ -1,10 +1,10 @@
+// inflate's fast loop (inflate_fast.h); the reading map of inflate's files is in inflate.h.
 #include "archive/codecs/inflate_fast.h"
 
 #include <atomic>
 #include <bit>
 #include <cstring>
 
-#include "archive/codecs/codec_status.h"
 #include "archive/codecs/match_copy.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -19,7 +19,8 @@ using TWord = std::size_t;
 constexpr unsigned WordBits = sizeof(TWord) * 8;
 constexpr unsigned WordBytes = sizeof(TWord);
 // A refill adds whole bytes while a byte more fits, so it leaves at least this many bits.
-constexpr unsigned RefillBits = WordBits - 8;
+constexpr unsigned RefillBitsOf(unsigned wordBits) { return wordBits - 8; }
+constexpr unsigned RefillBits = RefillBitsOf(WordBits);
 
 // What one step takes at most: a length code with its extra bits, and a distance code with
 // its; a code of the fast tables is at most their width, a longer one is walked with a refill
@@ -27,12 +28,25 @@ constexpr unsigned RefillBits = WordBits - 8;
 constexpr unsigned LengthFieldBits = FastLiteralBits + MaxLengthExtraBits;
 constexpr unsigned DistanceFieldBits = FastDistanceBits + MaxDistanceExtraBits;
 constexpr unsigned MaxStepBits = 2 * MaxCodeLength + MaxLengthExtraBits + MaxDistanceExtraBits;
-static_assert(RefillBits >= LengthFieldBits && RefillBits >= DistanceFieldBits,
+
+// The budgets below hold for both word sizes the builds use, checked on every compiler: a
+// wider fast table that only the 32-bit word cannot afford fails the native build too.
+template <class TBudget>
+constexpr bool OnEveryWord(TBudget holds) {
+  return holds(32u) && holds(64u);
+}
+static_assert(WordBits == 32 || WordBits == 64, "the budgets are checked for these words");
+static_assert(OnEveryWord([](unsigned w) { return RefillBitsOf(w) >= LengthFieldBits && RefillBitsOf(w) >= DistanceFieldBits; }),
               "one refill holds a length or a distance with its extra bits");
-static_assert(RefillBits >= 2 * FastLiteralBits, "one refill holds two literals");
+static_assert(OnEveryWord([](unsigned w) { return RefillBitsOf(w) >= 2 * FastLiteralBits; }), "one refill holds two literals");
 // In a step the input position moves on by the bits the step takes and at most the bits the
 // buffer can hold, and a refill reads one word there.
-static_assert(FastInputMargin >= (MaxStepBits + WordBits) / 8 + WordBytes, "no step reads past the end of the chunk");
+static_assert(OnEveryWord([](unsigned w) { return FastInputMargin >= (MaxStepBits + w) / 8 + w / 8; }),
+              "no step reads past the end of the chunk");
+static_assert(OnEveryWord([](unsigned w) {
+                return (FastTakenMask + 1) % w == 0 && LengthFieldBits < w && DistanceFieldBits < w;
+              }),
+              "an entry's fields above its taken bits are multiples of the word's bits");
 
 // Literals per refill: three where the word holds them (64-bit), two where it does not. A
 // length may follow the first literal; after that, the next refill comes first. Where the word
@@ -63,9 +77,6 @@ constexpr TWord FieldMask(unsigned n) { return (TWord{1} << n) - 1; }
 // rest may hold what subtracting whole entries left there (see fast_codes.h).
 struct TLocalBits {
   static constexpr unsigned CountMask = WordBits - 1;
-  static_assert(std::has_single_bit(WordBits) && (FastTakenMask + 1) % WordBits == 0 &&
-                    LengthFieldBits < WordBits && DistanceFieldBits < WordBits,
-                "an entry's fields above its taken bits are multiples of the word's bits");
 
   TWord Buffer;
   unsigned Count;
@@ -119,11 +130,11 @@ struct TWalked {
   return {e, bits};
 }
 
-constexpr int Continue = -1;
-constexpr int Ok = static_cast<int>(TCodecStatus::Ok);
-constexpr int Damaged = static_cast<int>(TCodecStatus::DamagedData);
+using TFastResult = std::optional<TCodecStatus>;
+constexpr TFastResult Ok = TCodecStatus::Ok;
+constexpr TFastResult Damaged = TCodecStatus::DamagedData;
 
-[[gnu::always_inline]] inline int DecodeSteps(TFastState& state, const TFastCodes& codes) {
+[[gnu::always_inline]] inline TFastResult DecodeSteps(TFastState& state, const TFastCodes& codes) {
   TLocalBits bits{state.Bits, state.Count, state.In};
   std::uint8_t* out = state.Out;
   const std::uint8_t* const inLimit = state.InLimit;
@@ -131,7 +142,7 @@ constexpr int Damaged = static_cast<int>(TCodecStatus::DamagedData);
   const std::uint8_t* const entryStart = state.EntryStart;
   const TFastEntry* const literals = codes.Literals;
   const TFastEntry* const distances = codes.Distances;
-  int status = Continue;
+  TFastResult status;  // empty while a limit, not the block, stops the loop
 
   while (bits.In <= inLimit && out < outLimit) {
     bits.Refill();
@@ -215,17 +226,17 @@ constexpr int Damaged = static_cast<int>(TCodecStatus::DamagedData);
   return status;
 }
 
-int DecodeGeneric(TFastState& state, const TFastCodes& codes) { return DecodeSteps(state, codes); }
+TFastResult DecodeGeneric(TFastState& state, const TFastCodes& codes) { return DecodeSteps(state, codes); }
 
 #if QEL_HAVE_BMI2_LOOP
 // The same loop where the processor has BMI2: shifts by a register without the count register,
 // and masks of n bits in one instruction.
-[[gnu::target("bmi2")]] int DecodeBmi2(TFastState& state, const TFastCodes& codes) {
+[[gnu::target("bmi2")]] TFastResult DecodeBmi2(TFastState& state, const TFastCodes& codes) {
   return DecodeSteps(state, codes);
 }
 #endif
 
-using TDecodeLoop = int (*)(TFastState&, const TFastCodes&);
+using TDecodeLoop = TFastResult (*)(TFastState&, const TFastCodes&);
 
 TDecodeLoop ChooseLoop() {
 #if QEL_HAVE_BMI2_LOOP
@@ -242,7 +253,7 @@ namespace {
 std::atomic<bool> PortableOnly{false};
 }  // namespace
 
-int DecodeFast(TFastState& state, const TFastCodes& codes) {
+std::optional<TCodecStatus> DecodeFast(TFastState& state, const TFastCodes& codes) {
   static const TDecodeLoop loop = ChooseLoop();
   return PortableOnly.load(std::memory_order_relaxed) ? DecodeGeneric(state, codes) : loop(state, codes);
 }

@@ -2,11 +2,14 @@
 // the bit buffer refilled a word at a time straight from the input chunk, and matches copied
 // by CopyMatch, while the chunk and the linear window leave room for a whole step. Near their
 // ends the inflater goes on with its exact path.
+// (The reading map of inflate's files is in inflate.h.)
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
+#include "archive/codecs/codec_status.h"
 #include "archive/codecs/decode_table.h"
 #include "archive/codecs/fast_codes.h"
 
@@ -37,11 +40,11 @@ struct TFastState {
   const std::uint8_t* EntryStart;  // the earliest byte a match may reach
 };
 
-// Decodes steps while both limits allow. Returns -1 when a limit stopped it, else the status
-// of the block (Ok at its end, DamagedData for an invalid code or a match reaching before
-// the entry's start). The state is left at the point decoding stopped; the bits above the
-// count may be set.
-int DecodeFast(TFastState& state, const TFastCodes& codes);
+// Decodes steps while both limits allow. Returns nothing when a limit stopped it (the exact
+// path goes on from there), else the status of the block: Ok at its end, DamagedData for an
+// invalid code or a match reaching before the entry's start. The state is left at the point
+// decoding stopped; the bits above the count may be set.
+std::optional<TCodecStatus> DecodeFast(TFastState& state, const TFastCodes& codes);
 
 // Where the processor has BMI2 the loop runs in a build that uses it; a test sets this to run
 // the loop every processor runs instead.

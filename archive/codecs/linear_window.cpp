@@ -1,3 +1,4 @@
+// The linear window of linear_window.h; the reading map of inflate's files is in inflate.h.
 #include "archive/codecs/linear_window.h"
 
 #include <algorithm>

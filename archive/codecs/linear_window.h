@@ -8,6 +8,7 @@
 // of the output (every SlidingWindowSize bytes), as whole IoBlockSize blocks with their
 // progress, before any further compressed byte is read; the rest waits as it would in the
 // window and output block, and is written by Finish or, after damage, never.
+// (The reading map of inflate's files is in inflate.h.)
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 // inflate's match copy into a linear buffer that has room behind the match: it copies whole
 // words and may write up to MatchOverrun bytes past the match's end, bytes that a later
 // literal or match overwrites before anything reads them.
+// (The reading map of inflate's files is in inflate.h.)
 #pragma once
 
 #include <array>

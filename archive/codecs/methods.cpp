@@ -7,20 +7,35 @@
 #include "archive/codecs/unshrink.h"
 
 namespace qel::codecs {
+namespace {
 
-bool IsSupportedMethod(std::uint16_t method) noexcept {
-  return method <= MethodImploded || method == MethodDeflated;
-}
-
-TCodecStatus DecodeEntry(TUnzipFrame& frame, std::uint16_t method, std::uint16_t flags) {
-  switch (method) {
-    case MethodStored: return CopyStored(frame);
-    case MethodShrunk: return Unshrink(frame);
-    case MethodImploded: return Explode(frame, flags);
-    case MethodDeflated: return Inflate(frame);
-    default: break;
+// Every row names a distinct method: a number has exactly one decoder.
+constexpr bool RowsAreDistinct() {
+  for (std::size_t i = 0; i < MethodTable.size(); ++i) {
+    for (std::size_t j = i + 1; j < MethodTable.size(); ++j) {
+      if (MethodTable[i].Method == MethodTable[j].Method) return false;
+    }
   }
-  return Unreduce(frame, method);
+  return true;
+}
+static_assert(RowsAreDistinct(), "each method number has one row");
+
+}  // namespace
+
+// No default: a method added to TMethod without a decoder here is a compile error (-Wswitch).
+TCodecStatus DecodeEntry(TUnzipFrame& frame, TMethod method, std::uint16_t flags) {
+  switch (method) {
+    case TMethod::Stored: return CopyStored(frame);
+    case TMethod::Shrunk: return Unshrink(frame);
+    case TMethod::Reduced1:
+    case TMethod::Reduced2:
+    case TMethod::Reduced3:
+    case TMethod::Reduced4: return Unreduce(frame, static_cast<std::uint16_t>(method));
+    case TMethod::Imploded: return Explode(frame, flags);
+    case TMethod::Deflated: return Inflate(frame);
+  }
+  // Only a value cast from a number outside the table gets here; SupportedMethod never makes one.
+  return TCodecStatus::DamagedData;
 }
 
 }  // namespace qel::codecs

@@ -4,26 +4,18 @@
 #include <array>
 #include <cstring>
 
+#include "archive/codecs/reduce_format.h"
 #include "archive/codecs/window_copy.h"
 
 namespace qel::codecs {
 namespace {
 
+using namespace reduce;
+
 constexpr unsigned ReduceWindowSize = 16384;
-constexpr unsigned FollowerRows = 256;
-constexpr unsigned FollowerRowSize = 64;
-constexpr unsigned SetLengthBits = 6;
+constexpr unsigned FollowerRowSize = 1u << SetLengthBits;  // room for the longest set the field allows
 static_assert(ReduceWindowSize + FollowerRows * FollowerRowSize <= WindowBlockSize,
               "the window and the follower sets fit the window block");
-
-constexpr std::uint8_t Marker = 0x90;  // starts a copy; followed by 0 it stands for itself
-constexpr unsigned MinCopyLength = 3;
-
-// Indexed by the compression factor 1 to 4: how the byte after the marker splits into the
-// length and the high part of the distance.
-constexpr std::array<unsigned, 5> LengthMask = {0, 0x7F, 0x3F, 0x1F, 0x0F};
-constexpr std::array<unsigned, 5> DistanceShift = {0, 7, 6, 5, 4};
-constexpr std::array<unsigned, 5> DistanceMask = {0, 0x01, 0x03, 0x07, 0x0F};
 
 // Indexed by a follower set's length: the bits of an index into it. A set of 0 is never
 // indexed (its bytes come plain).
@@ -99,7 +91,7 @@ void TUnreducer::LoadFollowerSets() {
     FSetLength[x] = static_cast<std::uint8_t>(ReadBits(SetLengthBits));
     std::uint8_t* row = FFollowers + x * FollowerRowSize;
     for (unsigned i = 0; i < FSetLength[x]; ++i) {
-      row[i] = static_cast<std::uint8_t>(ReadBits(8));
+      row[i] = static_cast<std::uint8_t>(ReadBits(FollowerBits));
     }
   }
 }
@@ -107,7 +99,7 @@ void TUnreducer::LoadFollowerSets() {
 std::uint8_t TUnreducer::NextByte() {
   const unsigned setLength = FSetLength[FLastByte];
   if (setLength == 0 || ReadBits(1) != 0) {
-    return static_cast<std::uint8_t>(ReadBits(8));
+    return static_cast<std::uint8_t>(ReadBits(PlainByteBits));
   }
   // IndexBits of a set below 64 is at most 6, so the index stays inside the row.
   const unsigned index = ReadBits(IndexBits[setLength]);
@@ -153,7 +145,7 @@ void TUnreducer::Expand(std::uint8_t b) {
       break;
     case TExpansion::DistanceByte: {
       const unsigned length = FLength + MinCopyLength;
-      const unsigned distance = ((FV >> DistanceShift[FFactor]) & DistanceMask[FFactor]) * 256 + b + 1;
+      const unsigned distance = (((FV >> DistanceShift[FFactor]) & DistanceMask[FFactor]) << DistanceLowBits) + b + 1;
       // The whole copy is made even when it runs past the uncompressed size.
       FRemaining -= static_cast<std::int64_t>(length);
       CopyMatch((FPosition - distance) & 0xFFFFu, length);
@@ -183,7 +175,9 @@ TCodecStatus TUnreducer::Run() {
 }  // namespace
 
 TCodecStatus Unreduce(TUnzipFrame& frame, std::uint16_t method) {
-  const unsigned factor = std::clamp<unsigned>(method, FirstReduceMethod, LastReduceMethod) - 1;
+  constexpr auto first = static_cast<unsigned>(TMethod::Reduced1);
+  constexpr auto last = static_cast<unsigned>(TMethod::Reduced4);
+  const unsigned factor = std::clamp<unsigned>(method, first, last) - first + 1;
   TUnreducer unreducer(frame, factor);
   return unreducer.Run();
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "archive/codecs/codec_status.h"
-#include "archive/codecs/methods.h"
+#include "archive/codecs/zip_format.h"
 #include "archive/codecs/unzip_frame.h"
 
 namespace qel::codecs {

@@ -4,15 +4,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "archive/codecs/shrink_format.h"
+
 namespace qel::codecs {
 namespace {
 
-constexpr unsigned ControlCode = 256;
-constexpr unsigned FirstFreeCode = 257;
-constexpr unsigned IncreaseCodeSize = 1;
-constexpr unsigned PartialClearCode = 2;
-constexpr unsigned InitialCodeSize = 9;
-constexpr unsigned MaxCodeSize = 13;
+using namespace shrink;
+
 // Codes up to TableCodes - 1 can be assigned; the entry beyond only ever reads as free.
 constexpr unsigned TableCodes = 1u << MaxCodeSize;
 constexpr unsigned TableEntries = TableCodes + 1;

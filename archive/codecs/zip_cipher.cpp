@@ -1,21 +1,9 @@
 #include "archive/codecs/zip_cipher.h"
 
 #include "archive/codecs/crc32.h"
+#include "archive/codecs/zip_format.h"
 
 namespace qel::codecs {
-
-namespace {
-
-// The starting keys and the multiplier of key1's linear congruential step are the
-// cipher's published constants; every reader and writer of the format shares them.
-constexpr std::uint32_t InitialKey0 = 0x12345678u;
-constexpr std::uint32_t InitialKey1 = 0x23456789u;
-constexpr std::uint32_t InitialKey2 = 0x34567890u;
-constexpr std::uint32_t Key1Multiplier = 134775813u;
-
-constexpr std::uint16_t DataDescriptorFlag = 1u << 3;
-
-}  // namespace
 
 void TZipCipher::SetupKeys(std::string_view password) {
   FKey0 = InitialKey0;
@@ -53,7 +41,7 @@ std::uint8_t TZipCipher::DecryptHeader(std::string_view password, TEncryptionHea
 }
 
 std::uint8_t ExpectedCheckByte(std::uint16_t flags, std::uint32_t crc32, std::uint32_t fileDate) {
-  if (flags & DataDescriptorFlag) return static_cast<std::uint8_t>(fileDate >> 8);
+  if (flags & FlagDataDescriptor) return static_cast<std::uint8_t>(fileDate >> 8);
   return static_cast<std::uint8_t>(crc32 >> 24);
 }
 

@@ -8,9 +8,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "archive/codecs/zip_format.h"
+
 namespace qel::codecs {
 
-inline constexpr std::size_t EncryptionHeaderSize = 12;
 using TEncryptionHeader = std::array<std::uint8_t, EncryptionHeaderSize>;
 
 class TZipCipher final {

@@ -12,9 +12,9 @@ namespace qel::testing {
 namespace {
 
 constexpr std::uint16_t SmallTwoTrees = 0;
-constexpr std::uint16_t LargeTwoTrees = codecs::ExplodeLargeDictionary;
-constexpr std::uint16_t SmallThreeTrees = codecs::ExplodeLiteralTree;
-constexpr std::uint16_t LargeThreeTrees = codecs::ExplodeLargeDictionary | codecs::ExplodeLiteralTree;
+constexpr std::uint16_t LargeTwoTrees = codecs::FlagImplodeLargeDictionary;
+constexpr std::uint16_t SmallThreeTrees = codecs::FlagImplodeLiteralTree;
+constexpr std::uint16_t LargeThreeTrees = codecs::FlagImplodeLargeDictionary | codecs::FlagImplodeLiteralTree;
 
 // A tree description giving count values the same code length (runs of up to 16).
 CodecBytes UniformTree(unsigned count, unsigned length) {
@@ -33,8 +33,8 @@ CodecBytes UniformTree(unsigned count, unsigned length) {
 class ImplodeWriter final {
  public:
   explicit ImplodeWriter(std::uint16_t flags)
-      : FThreeTrees((flags & codecs::ExplodeLiteralTree) != 0),
-        FLowBits((flags & codecs::ExplodeLargeDictionary) != 0 ? 7 : 6) {}
+      : FThreeTrees((flags & codecs::FlagImplodeLiteralTree) != 0),
+        FLowBits((flags & codecs::FlagImplodeLargeDictionary) != 0 ? 7 : 6) {}
 
   unsigned MinLength() const { return FThreeTrees ? 3 : 2; }
   unsigned MaxLength() const { return MinLength() + 63 + 255; }
@@ -102,7 +102,7 @@ TEST(Explode, EveryVariantDecodesLiteralsAndMatches) {
     w.Match(w.MaxLength(), 1);  // length code 63 with extra byte 255
     w.Literal('z');
     w.Match(w.MinLength(), w.MaxDistance());  // the farthest distance, still before the entry
-    ASSERT_EQ(w.Expected().size(), 5 + 3 + 20 + (flags & codecs::ExplodeLiteralTree ? 321u : 320u) + 1 + w.MinLength());
+    ASSERT_EQ(w.Expected().size(), 5 + 3 + 20 + (flags & codecs::FlagImplodeLiteralTree ? 321u : 320u) + 1 + w.MinLength());
     const LegacyResult result =
         RunExplode(decoder, w.Stream(), static_cast<std::int32_t>(w.Expected().size()), flags);
     EXPECT_EQ(result.Status, codecs::TCodecStatus::Ok);
