@@ -61,108 +61,134 @@ void AskBeforeOverwriting(TUnZip& zip) {
   };
 }
 
-int Extract(TUnZip& zip, const TOptions& options) {
-  const bool testing = options.Action == TAction::Test;
-  std::unique_ptr<TScratchFolder> scratch;
-  if (testing) scratch = std::make_unique<TScratchFolder>();
-  const std::string destination = testing ? scratch->Path() : options.Destination;
-  if (!destination.empty()) zip.SetDestDir(destination);
-  zip.SetRecreateDirs(!options.JunkPaths);
-  zip.SetDoAll(options.Masks.empty());
-  for (const std::string& mask : options.Masks) zip.FilesList().Add(mask);
+// One extraction or test run. The component is the last member, so it is destroyed before
+// the counters its handlers update: no handler can outlive what it captures (this).
+class TExtraction final {
+ public:
+  explicit TExtraction(const TOptions& options) : FOptions(options), FTesting(options.Action == TAction::Test) {}
+  TExtraction(const TExtraction&) = delete;
+  TExtraction& operator=(const TExtraction&) = delete;
 
-  if (testing || options.Overwrite == TOverwrite::Always) {
-    zip.SetOverwriteMode(archive::TUZOverwriteMode::Always);
-  } else if (options.Overwrite == TOverwrite::Never || !platform::InputIsTerminal()) {
-    zip.SetOverwriteMode(archive::TUZOverwriteMode::Never);
+  TUnZip& Zip() { return FZip; }
+  int Run();
+
+ private:
+  void Configure();
+  void BindReports();
+  int Summarize(std::int32_t done);
+
+  const TOptions& FOptions;
+  const bool FTesting;
+  std::unique_ptr<TScratchFolder> FScratch;
+  bool FGivenPasswordOffered = false;
+  int FFailures = 0;  // entries lost: an entry left alone because it exists was the user's choice
+  int FKept = 0;
+  std::int32_t FSelected = 0;
+  int FFilePercent = 0;
+  TUnZip FZip;
+};
+
+void TExtraction::Configure() {
+  if (FTesting) FScratch = std::make_unique<TScratchFolder>();
+  const std::string destination = FTesting ? FScratch->Path() : FOptions.Destination;
+  if (!destination.empty()) FZip.SetDestDir(destination);
+  FZip.SetRecreateDirs(!FOptions.JunkPaths);
+  FZip.SetDoAll(FOptions.Masks.empty());
+  for (const std::string& mask : FOptions.Masks) FZip.FilesList().Add(mask);
+
+  if (FTesting || FOptions.Overwrite == TOverwrite::Always) {
+    FZip.SetOverwriteMode(archive::TUZOverwriteMode::Always);
+  } else if (FOptions.Overwrite == TOverwrite::Never || !platform::InputIsTerminal()) {
+    FZip.SetOverwriteMode(archive::TUZOverwriteMode::Never);
   } else {
-    AskBeforeOverwriting(zip);
+    AskBeforeOverwriting(FZip);
   }
 
   // The component's password changes only through its dialogue: a given password is the
   // first answer, then the terminal is asked (when there is one).
-  auto givenOffered = std::make_shared<bool>(false);
-  zip.OnBadPassword = [&, givenOffered](base::TObject&, std::int32_t i, std::string& password) {
-    if (options.Password && !*givenOffered) {
-      *givenOffered = true;
-      password = *options.Password;
+  FZip.OnBadPassword = [this](base::TObject&, std::int32_t i, std::string& password) {
+    if (FOptions.Password && !FGivenPasswordOffered) {
+      FGivenPasswordOffered = true;
+      password = *FOptions.Password;
       return;
     }
-    if (options.Password || !platform::InputIsTerminal()) return;
-    std::cerr << "password for " << EntryPath(zip, i) << ": " << std::flush;
+    if (FOptions.Password || !platform::InputIsTerminal()) return;
+    std::cerr << "password for " << EntryPath(FZip, i) << ": " << std::flush;
     std::string typed;
     if (platform::ReadConsoleLine(typed, false) && !typed.empty()) password = typed;
   };
+}
 
-  // An entry left alone because it exists was the user's choice; every other one is lost.
-  int failures = 0;
-  int kept = 0;
-  zip.OnBadCRC = [&](base::TObject&, std::int32_t, std::int32_t, std::int32_t i) {
-    ++failures;
-    std::cout << "  failed: " << EntryPath(zip, i) << " (CRC error)\n";
+void TExtraction::BindReports() {
+  FZip.OnBadCRC = [this](base::TObject&, std::int32_t, std::int32_t, std::int32_t i) {
+    ++FFailures;
+    std::cout << "  failed: " << EntryPath(FZip, i) << " (CRC error)\n";
   };
-  zip.OnSkippingFile = [&](base::TObject&, archive::TSkipReason reason, std::int32_t i) {
+  FZip.OnSkippingFile = [this](base::TObject&, archive::TSkipReason reason, std::int32_t i) {
     const bool exists = reason == archive::TSkipReason::srNoOverwrite;
-    ++(exists ? kept : failures);
-    std::cout << (testing || !exists ? "  failed: " : "  skipped: ") << EntryPath(zip, i) << " ("
-              << SkipText(zip, reason, i) << ")\n";
+    ++(exists ? FKept : FFailures);
+    std::cout << (FTesting || !exists ? "  failed: " : "  skipped: ") << EntryPath(FZip, i) << " ("
+              << SkipText(FZip, reason, i) << ")\n";
   };
-  std::int32_t selected = 0;
-  zip.OnStartUnZipInfo = [&](base::TObject&, std::int32_t count, std::int64_t, bool&) { selected = count; };
-  zip.OnEndUnZip = [&](base::TObject&, std::int32_t i, const std::string&) {
-    if (options.Quiet) return;
+  FZip.OnStartUnZipInfo = [this](base::TObject&, std::int32_t count, std::int64_t, bool&) { FSelected = count; };
+  FZip.OnEndUnZip = [this](base::TObject&, std::int32_t i, const std::string&) {
+    if (FOptions.Quiet) return;
     if (platform::ErrorIsTerminal()) std::cerr << "\r\033[K" << std::flush;
-    std::cout << (testing ? "  OK: " : "  extracted: ") << EntryPath(zip, i) << "\n";
+    std::cout << (FTesting ? "  OK: " : "  extracted: ") << EntryPath(FZip, i) << "\n";
   };
-  if (!options.Quiet && platform::ErrorIsTerminal()) {
-    auto filePercent = std::make_shared<int>(0);
-    zip.OnFilePercentDone = [filePercent](base::TObject&, std::int32_t percent) { *filePercent = percent; };
-    zip.OnTotalPercentDone = [filePercent](base::TObject&, std::int32_t percent) {
-      std::cerr << "\r  file " << *filePercent << "%  total " << percent << "%" << std::flush;
+  if (!FOptions.Quiet && platform::ErrorIsTerminal()) {
+    FZip.OnFilePercentDone = [this](base::TObject&, std::int32_t percent) { FFilePercent = percent; };
+    FZip.OnTotalPercentDone = [this](base::TObject&, std::int32_t percent) {
+      std::cerr << "\r  file " << FFilePercent << "%  total " << percent << "%" << std::flush;
     };
   }
+}
 
-  const std::int32_t done = zip.UnZip();
-  if (!options.Quiet && platform::ErrorIsTerminal()) std::cerr << "\r\033[K" << std::flush;
+int TExtraction::Run() {
+  Configure();
+  BindReports();
+  const std::int32_t done = FZip.UnZip();
+  if (!FOptions.Quiet && platform::ErrorIsTerminal()) std::cerr << "\r\033[K" << std::flush;
+  return Summarize(done);
+}
+
+int TExtraction::Summarize(std::int32_t done) {
   // The component's own count says it too: an entry it lost without telling is still lost.
-  const bool lost = failures > 0 || done + kept < selected;
-  if (testing) {
+  const bool lost = FFailures > 0 || done + FKept < FSelected;
+  if (FTesting) {
     if (!lost) {
-      std::cout << "No errors detected in " << platform::AnsiToConsole(options.Archive) << "\n";
+      std::cout << "No errors detected in " << platform::AnsiToConsole(FOptions.Archive) << "\n";
     } else {
-      std::cout << (selected - done) << " of " << selected << " entries failed in "
-                << platform::AnsiToConsole(options.Archive) << "\n";
+      std::cout << (FSelected - done) << " of " << FSelected << " entries failed in "
+                << platform::AnsiToConsole(FOptions.Archive) << "\n";
     }
-  } else if (lost || kept > 0) {
-    std::cout << done << " of " << selected << " entries extracted";
-    if (kept > 0) std::cout << ", " << kept << " skipped (they exist)";
-    if (failures > 0) std::cout << ", " << failures << " failed";
+  } else if (lost || FKept > 0) {
+    std::cout << done << " of " << FSelected << " entries extracted";
+    if (FKept > 0) std::cout << ", " << FKept << " skipped (they exist)";
+    if (FFailures > 0) std::cout << ", " << FFailures << " failed";
     std::cout << "\n";
   }
-  return lost || kept > 0 ? 1 : 0;
+  return lost || FKept > 0 ? 1 : 0;
 }
 
 int Run(const TOptions& options) {
+  if (options.Action == TAction::Extract || options.Action == TAction::Test) {
+    TExtraction extraction(options);
+    if (options.Recover) extraction.Zip().SetIncompleteZipMode(archive::TIncompleteZipMode::izAssumeBad);
+    extraction.Zip().SetZipName(options.Archive);
+    return extraction.Run();
+  }
   TUnZip zip;
   if (options.Recover) zip.SetIncompleteZipMode(archive::TIncompleteZipMode::izAssumeBad);
   zip.SetZipName(options.Archive);
-  switch (options.Action) {
-    case TAction::NamesOnly:
-    case TAction::List:
-    case TAction::ListVerbose:
-      zip.OpenZip();
-      zip.CloseZip();
-      if (options.Action == TAction::NamesOnly) {
-        PrintNames(zip, std::cout);
-      } else {
-        PrintListing(zip, options.Action == TAction::ListVerbose, std::cout);
-      }
-      return 0;
-    case TAction::Extract:
-    case TAction::Test:
-      return Extract(zip, options);
+  zip.OpenZip();
+  zip.CloseZip();
+  if (options.Action == TAction::NamesOnly) {
+    PrintNames(zip, std::cout);
+  } else {
+    PrintListing(zip, options.Action == TAction::ListVerbose, std::cout);
   }
-  return 2;
+  return 0;
 }
 
 }  // namespace
