@@ -83,8 +83,10 @@ void TInstallForm::BuildLayout() {
   BrowseDirButton.SetCaption("...");
   BrowseDirButton.Hint = "Browse";
   ProgressBar1.SetBounds(TBounds{8, 16, 409, 17});
+  ProgressBar1.Hint = "File";
   llFileName.SetBounds(TBounds{8, 35, 409, 13});
   ProgressBar2.SetBounds(TBounds{8, 48, 409, 17});
+  ProgressBar2.Hint = "Total";
   llFileCount.SetBounds(TBounds{8, 67, 409, 13});
   Bevel1.SetBounds(TBounds{8, 272, 449, 2});
   BackButton.SetBounds(TBounds{200, 288, 73, 25});
@@ -193,6 +195,9 @@ void TInstallForm::DoInstall() {
     installation.RollBack();
     throw;
   }
+  // The suite stands from here on, entries lost or not; the loss report names them.
+  ClosingNote = std::string(SuiteName) + " was installed in " + directory +
+                (installation.LostEntries().empty() ? "." : ", but not completely.");
   installation.Conclude();
   Close();
 }

@@ -7,6 +7,9 @@
 #include <utility>
 
 #include "archive/unzip.h"
+#include "archive/unzip_errors.h"
+#include "base/exceptions.h"
+#include "base/format.h"
 #include "base/text.h"
 #include "installer/file_utilities.h"
 #include "installer/manifest.h"
@@ -30,6 +33,18 @@ void MakeReplaceable(const std::string& fileName) {
   const std::uint32_t attributes = platform::FileGetAttr(fileName);
   if (attributes == platform::InvalidFileAttributes || (attributes & platform::faDirectory) != 0) return;
   if ((attributes & platform::faReadOnly) != 0) platform::FileSetAttr(fileName, attributes & ~platform::faReadOnly);
+}
+
+// Every missing level; the error names the folder as the user gave it.
+void MakeFolder(const std::string& folder) {
+  if (platform::ForceDirectories(folder)) return;
+  const auto code = static_cast<int>(platform::LastErrorCode());
+  throw base::EInOutError(base::Format("Cannot create the folder \"%s\". %s", {folder, platform::LastErrorText()}),
+                          code);
+}
+
+std::string ArchiveErrorText(const std::string& zipName, const base::Exception& error) {
+  return base::Format("Cannot read the archive \"%s\". %s", {platform::ExpandFileName(zipName), error.Message()});
 }
 
 template <class TSize>
@@ -139,9 +154,18 @@ void TInstallation::Extract() {
   FExtractedBytes = 0;
   TArchiveListener listener(*this, FArchive);
   FArchive.SetDestDir(FDirectory);
-  FArchive.OpenZip();
-  JournalEntryFolders();
-  listener.Settle(FArchive.UnZip());
+  // The archive's own errors say what is wrong with it, not which file it is.
+  try {
+    FArchive.OpenZip();
+    JournalEntryFolders();
+    // Made here, not left to the archive, whose error would not say which folder it could not make.
+    MakeFolder(FDirectory);
+    listener.Settle(FArchive.UnZip());
+  } catch (const archive::EIncompleteZip& error) {
+    throw archive::EIncompleteZip(ArchiveErrorText(FArchive.ZipName(), error));
+  } catch (const archive::EFatalUnzipError& error) {
+    throw archive::EFatalUnzipError(ArchiveErrorText(FArchive.ZipName(), error));
+  }
 }
 
 void TInstallation::JournalEntryFolders() {

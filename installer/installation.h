@@ -37,7 +37,8 @@ class TInstallation final {
   // Extracts every entry of the archive below the directory, creating it where missing, and
   // replacing what an earlier install left there, read-only files included. Progress goes
   // to the sink; an entry the archive skips or finds damaged is noted, not raised. Raises
-  // what the archive raises.
+  // what the archive raises, its errors about the archive naming the archive's file, and
+  // EInOutError naming the directory when that cannot be made.
   void Extract();
   // The Start-menu folder and the suite's shortcuts, the installer's copy, the manifest, the
   // uninstall shortcut and the registration. These are made also when entries were lost,

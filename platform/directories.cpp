@@ -13,8 +13,10 @@ bool ForceDirectories(const std::string& path) {
   if (separator == std::string::npos || separator + 1 == full.size()) return false;
   const std::string parent = full.substr(0, separator == 2 ? 3 : separator);
   if (parent != full && !ForceDirectories(parent)) return false;
+  if (CreateDir(full)) return true;
   // Another program may have created the folder in the meantime; it is there all the same.
-  return CreateDir(full) || DirectoryExists(full);
+  // Looked for only then, so that any other failure keeps its own error for the caller.
+  return LastErrorCode() == ErrorAlreadyExists && DirectoryExists(full);
 }
 
 }  // namespace qel::platform

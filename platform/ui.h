@@ -26,7 +26,8 @@ inline constexpr int idCancel = 2;
 inline constexpr int idYes = 6;
 inline constexpr int idNo = 7;
 
-// A modal message box; returns the button chosen.
+// A modal message box; returns the button chosen. The window behind it is first brought up to
+// date with the model (the messages handler runs), so it shows what the box is about.
 int ShowMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags);
 
 // The open-file dialog. filter is "Description|*.ext|Description|*.ext". On OK, fileName

@@ -47,6 +47,10 @@ class TControl {
   const std::string& Caption() const noexcept { return FCaption; }
   void SetCaption(const std::string& value) { FCaption = value; }
 
+  // What the control is for, in a word or two: a button's tooltip; a front end without
+  // tooltips shows it as the control's label.
+  std::string Hint;
+
   const TBounds& Bounds() const noexcept { return FBounds; }
   void SetBounds(const TBounds& value) { FBounds = value; }
   TAlign Align() const noexcept { return FAlign; }
@@ -76,7 +80,6 @@ class TButton final : public TControl {
   const char* Kind() const noexcept override { return "button"; }
   // Runs OnClick as a mouse click would: only on a button the user can see and use.
   void Click();
-  std::string Hint;  // the tooltip
   bool Default = false;  // clicked by Enter
   bool Cancel = false;   // clicked by Escape
   std::function<void(TControl& Sender)> OnClick;
@@ -171,6 +174,10 @@ class TForm : public TControl {
   bool CloseRequested() const noexcept { return FCloseRequested; }
 
   std::string Icon;  // the name of an icon resource of the program; the system's own when empty
+  // What the user is to know once the window has closed, such as where the work went. A
+  // front end that stays on the screen after the window (the terminal) shows it last; a
+  // window has nowhere left to show it.
+  std::string ClosingNote;
 
   std::function<void(TControl& Sender)> OnShow;
   std::function<void(TControl& Sender, bool& canClose)> OnCloseQuery;

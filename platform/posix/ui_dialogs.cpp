@@ -1,11 +1,14 @@
 // The modal dialogs as terminal prompts: the question goes to standard error, the answer is
-// one line of standard input (also when a script pipes the answers in).
+// one line of standard input (also when a script pipes the answers in, and then the answer is
+// echoed, so that a log reads as the conversation it was).
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 
 #include "platform/code_pages.h"
-#include "platform/files.h"
 #include "platform/ui.h"
+#include "platform/ui_prompts.h"
 
 namespace qel::platform {
 namespace {
@@ -14,7 +17,24 @@ std::optional<std::string> ReadAnswerLine() {
   std::string line;
   if (!std::getline(std::cin, line)) return std::nullopt;
   if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (isatty(STDIN_FILENO) != 1) std::cerr << line << "\n";
   return Utf8ToAnsi(line);
+}
+
+// A line typed for a name; an empty one cancels.
+std::optional<std::string> ReadName() {
+  std::optional<std::string> name = ReadAnswerLine();
+  if (name && name->empty()) name.reset();
+  return name;
+}
+
+// Texts of the program break lines with CR LF; a terminal wants LF alone.
+std::string TerminalText(const std::string& text) {
+  std::string result;
+  for (char c : text) {
+    if (c != '\r') result += c;
+  }
+  return AnsiToUtf8(result);
 }
 
 int AskButtons(std::uint32_t flags) {
@@ -39,45 +59,24 @@ int AskButtons(std::uint32_t flags) {
 
 }  // namespace
 
-int ShowMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) {
-  const TShownDialog shown{"message", text, caption, flags};
-  if (TDialogScript::Active()) return TDialogScript::NextAnswer(shown);
-  std::cerr << "\n[" << AnsiToUtf8(caption) << "] " << AnsiToUtf8(text) << "\n";
+int AskMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) {
+  // The page drawn on standard output comes first, whatever buffers the two streams keep.
+  std::cout << std::flush;
+  std::cerr << "\n[" << AnsiToUtf8(caption) << "] " << TerminalText(text) << "\n";
   return AskButtons(flags);
 }
 
-bool PromptForFileName(std::string& fileName, const std::string& filter, const std::string& initialDir,
-                       const std::string& title) {
-  std::optional<std::string> choice;
-  if (TDialogScript::Active()) {
-    choice = TDialogScript::NextChoice({"open-file", initialDir, filter, 0});
-  } else {
-    std::cerr << "\n[" << AnsiToUtf8(title) << "] " << AnsiToUtf8(initialDir) << "\nFile name (empty to cancel): "
-              << std::flush;
-    choice = ReadAnswerLine();
-    if (choice && choice->empty()) choice.reset();
-  }
-  if (!choice) return false;
-  fileName = *choice;
-  return true;
+std::optional<std::string> AskFileName(const std::string&, const std::string& initialDir, const std::string& title) {
+  std::cout << std::flush;
+  std::cerr << "\n[" << AnsiToUtf8(title) << "] " << AnsiToUtf8(initialDir) << "\nFile name (empty to cancel): "
+            << std::flush;
+  return ReadName();
 }
 
-bool SelectDirectory(std::string& directory, const std::string& createPrompt) {
-  std::optional<std::string> choice;
-  if (TDialogScript::Active()) {
-    choice = TDialogScript::NextChoice({"directory", directory, "", 0});
-  } else {
-    std::cerr << "\n[Select Directory] " << AnsiToUtf8(directory) << "\nDirectory (empty to cancel): " << std::flush;
-    choice = ReadAnswerLine();
-    if (choice && choice->empty()) choice.reset();
-  }
-  if (!choice) return false;
-  if (!DirectoryExists(*choice)) {
-    if (ShowMessageBox(createPrompt, "Confirm", mbYesNo | mbIconQuestion) != idYes) return false;
-    ForceDirectories(*choice);
-  }
-  directory = *choice;
-  return true;
+std::optional<std::string> AskDirectory(const std::string& directory) {
+  std::cout << std::flush;
+  std::cerr << "\n[Select Directory] " << AnsiToUtf8(directory) << "\nDirectory (empty to cancel): " << std::flush;
+  return ReadName();
 }
 
 void SetScreenCursor(TCursorKind kind) { TDialogScript::RecordCursor(kind); }

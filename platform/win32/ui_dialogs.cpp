@@ -1,13 +1,13 @@
-// The modal dialogs of Windows: MessageBoxA, the common open-file dialog and the shell's
-// folder picker; cursors and the message loop of the user-interface thread.
+// The prompts of Windows behind the modal dialogs: MessageBoxA, the common open-file dialog
+// and the shell's folder picker; cursors and the message loop of the user-interface thread.
 #include <windows.h>
 #include <commdlg.h>
 #include <shlobj.h>
 
 #include <string>
 
-#include "platform/files.h"
 #include "platform/ui.h"
+#include "platform/ui_prompts.h"
 
 namespace qel::platform {
 namespace {
@@ -46,22 +46,12 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM param, LPARAM data
 
 }  // namespace
 
-int ShowMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) {
-  const TShownDialog shown{"message", text, caption, flags};
-  if (TDialogScript::Active()) return TDialogScript::NextAnswer(shown);
-  // The window behind the box shows the model as it stands, not as it stood at the last pause.
-  TDialogScript::RunMessagesHandler();
+int AskMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) {
   return MessageBoxA(ActiveOwner(), text.c_str(), caption.c_str(), flags | MB_TASKMODAL);
 }
 
-bool PromptForFileName(std::string& fileName, const std::string& filter, const std::string& initialDir,
-                       const std::string& title) {
-  if (TDialogScript::Active()) {
-    std::optional<std::string> choice = TDialogScript::NextChoice({"open-file", initialDir, filter, 0});
-    if (!choice) return false;
-    fileName = *choice;
-    return true;
-  }
+std::optional<std::string> AskFileName(const std::string& filter, const std::string& initialDir,
+                                       const std::string& title) {
   const std::string filters = CommonDialogFilter(filter);
   char buffer[MAX_PATH] = {};
   OPENFILENAMEA request = {};
@@ -74,42 +64,31 @@ bool PromptForFileName(std::string& fileName, const std::string& filter, const s
   request.lpstrInitialDir = initialDir.c_str();
   request.lpstrTitle = title.c_str();
   request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetOpenFileNameA(&request)) return false;
-  fileName = buffer;
-  return true;
+  if (!GetOpenFileNameA(&request)) return std::nullopt;
+  return std::string(buffer);
 }
 
-bool SelectDirectory(std::string& directory, const std::string& createPrompt) {
+std::optional<std::string> AskDirectory(const std::string& directory) {
+  BrowseState state;
+  state.Start = &directory;
+  BROWSEINFOA info = {};
+  char display[MAX_PATH] = {};
+  info.hwndOwner = ActiveOwner();
+  info.pszDisplayName = display;
+  info.lpszTitle = "Select Directory";
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_VALIDATE;
+  info.lpfn = BrowseCallback;
+  info.lParam = reinterpret_cast<LPARAM>(&state);
+  PIDLIST_ABSOLUTE picked = SHBrowseForFolderA(&info);
   std::optional<std::string> choice;
-  if (TDialogScript::Active()) {
-    choice = TDialogScript::NextChoice({"directory", directory, "", 0});
-  } else {
-    BrowseState state;
-    state.Start = &directory;
-    BROWSEINFOA info = {};
-    char display[MAX_PATH] = {};
-    info.hwndOwner = ActiveOwner();
-    info.pszDisplayName = display;
-    info.lpszTitle = "Select Directory";
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_VALIDATE;
-    info.lpfn = BrowseCallback;
-    info.lParam = reinterpret_cast<LPARAM>(&state);
-    PIDLIST_ABSOLUTE picked = SHBrowseForFolderA(&info);
-    if (picked) {
-      char path[MAX_PATH] = {};
-      if (SHGetPathFromIDListA(picked, path)) choice = std::string(path);
-      CoTaskMemFree(picked);
-    } else if (state.ValidateFailed) {
-      choice = state.Typed;
-    }
+  if (picked) {
+    char path[MAX_PATH] = {};
+    if (SHGetPathFromIDListA(picked, path)) choice = std::string(path);
+    CoTaskMemFree(picked);
+  } else if (state.ValidateFailed) {
+    choice = state.Typed;
   }
-  if (!choice || choice->empty()) return false;
-  if (!DirectoryExists(*choice)) {
-    if (ShowMessageBox(createPrompt, "Confirm", mbYesNo | mbIconQuestion) != idYes) return false;
-    ForceDirectories(*choice);
-  }
-  directory = *choice;
-  return true;
+  return choice;
 }
 
 void SetScreenCursor(TCursorKind kind) {

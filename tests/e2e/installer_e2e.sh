@@ -66,11 +66,12 @@ PY
 }
 
 install() {  # install LOG
-  (cd "$scratch/source" && printf 'next\nset C:\\Suite\ncopy\nc\n' | ./Install > "$1" 2>&1)
+  (cd "$scratch/source" && printf 'Next\nset C:\\Suite\ncopy\nc\n' | ./Install > "$1" 2>&1)
 }
 
-# Welcome page, directory page with a directory of our own, copy; the completion question
-# is answered Cancel, so nothing is launched. Then the same again over the first install.
+# Welcome page (its button typed "Next", as its text spells it), directory page with a
+# directory of our own, copy; the completion question is answered Cancel, so nothing is
+# launched. Then the same again over the first install.
 install "$scratch/install.log"
 suite="$QEL_ROOT/drive_c/Suite"
 menu=$(find "$QEL_ROOT" -type d -name "Qel Orvane" | head -n 1)
@@ -111,6 +112,15 @@ check "installing again leaves one set of shortcuts and one entry" cmp -s "$scra
 check "the program path is recorded" grep -q '"Program Path"="C:\\\\Suite\\\\Dovra.exe"' "$QEL_ROOT/user.reg"
 check "the completion question was asked" grep -q "Installation complete. Run Qel Dovra?" "$scratch/install2.log"
 
+# What the terminal front end shows a newcomer on the way.
+log="$scratch/install.log"
+check "every command was understood, \"Next\" capitalised too" sh -c "! grep -qF '? commands' '$log'"
+check "a button shows the word that clicks it" grep -qE '^  \[Next >>\] +type: next$' "$log"
+check "the browse button shows its word" grep -qE '^  \[\.\.\.\] Browse +type: browse$' "$log"
+check "the progress bars are labelled File and Total" sh -c "grep -qE '^File +\\[' '$log' && grep -qE '^Total +\\[' '$log'"
+check "the total progress ends at 100%" sh -c "grep -E 'Total +\\[' '$log' | tail -n 1 | grep -qE '100%\$'"
+check "the last line says where the suite went" sh -c "tail -n 1 '$log' | grep -qxF 'Qel Orvane was installed in C:\\Suite.'"
+
 # The registered command, as the list of installed programs would run it.
 command=$(tr -d '\r' < "$QEL_ROOT/system.reg" | sed -n 's/^"UninstallString"="\\"\(.*\)\\" u"$/\1/p' | sed 's/\\\\/\\/g')
 check "the uninstall command names the copy" test "$command" = 'C:\Suite\Install'
@@ -126,8 +136,21 @@ check "the Start-menu folder and its parent Qel are gone" test ! -d "$menu" -a !
 check "the uninstall entry is gone" sh -c "! grep -q 'Qel Orvane' '$QEL_ROOT/system.reg'"
 check "the temporary copy stays in the temporary folder only" test -f "$QEL_ROOT/drive_c/WINDOWS/Temp/Qel Orvane uninstall.exe"
 
+# Errors: each names its file or folder, and the page left behind shows its way out.
+mkdir -p "$scratch/empty"
+(cd "$scratch/empty" && printf 'next\ncopy\no\nclose\no\n' | "$program" > "$scratch/no-image.log" 2>&1)
+check "a missing image.zip is named, and the page then offers close" \
+  sh -c "grep -qF 'empty\\image.zip\". The system cannot find' '$scratch/no-image.log' &&
+         grep -qx 'type: close to leave' '$scratch/no-image.log' && ! grep -q 'no more input' '$scratch/no-image.log'"
+(cd "$scratch/source" && printf 'next\nset Q:\\x\ncopy\no\no\nclose\no\n' | ./Install > "$scratch/no-drive.log" 2>&1)
+check "a folder that cannot be made is named" grep -qF 'Cannot create the folder "Q:\x". The system cannot find the path' "$scratch/no-drive.log"
+# A name too long for the file system: the reason is the one the folder's creation met.
+long=$(printf '%0300d' 0)
+(cd "$scratch/source" && printf 'next\nset C:\\%s\ncopy\no\no\nclose\no\n' "$long" | ./Install > "$scratch/long-name.log" 2>&1)
+check "a folder's error gives the reason it could not be made" grep -qF "$long\". The filename or extension is too long." "$scratch/long-name.log"
+
 if [ $failed -ne 0 ]; then
-  for log in install install2 uninstall; do echo "--- $log log"; cat "$scratch/$log.log"; done
+  for log in install install2 uninstall no-image no-drive long-name; do echo "--- $log log"; cat "$scratch/$log.log"; done
   echo "--- first install"; cat "$scratch/first.txt"
 fi
 exit $failed
