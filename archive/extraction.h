@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "archive/lfn_file_stream.h"
 
@@ -25,6 +26,9 @@ class TExtractionAccess {
   // The component's one password: tried on every encrypted entry, kept between runs.
   virtual const std::string& Password() const = 0;
   virtual void SetPassword(const std::string& password) = 0;
+  // The file names of the archive's volumes, as far as they are known: the one open, and for
+  // a split archive read without a handler for the next disk, every part.
+  virtual std::vector<std::string> VolumeNames() const = 0;
 
  protected:
   ~TExtractionAccess() = default;

@@ -12,6 +12,8 @@ const char* SkipReasonText(TSkipReason reason) noexcept {
     case TSkipReason::srBadName: return "name not allowed";
     case TSkipReason::srCannotCreate: return "cannot create file";
     case TSkipReason::srNameClash: return "name clashes with another entry";
+    case TSkipReason::srOverlap: return "data overlaps another entry";
+    case TSkipReason::srArchiveVolume: return "would replace the archive itself";
   }
   return "skipped";
 }

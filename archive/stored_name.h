@@ -2,6 +2,7 @@
 // program holds them ("\" separators, ANSI code page, split into directory and name).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,14 @@ struct TDecodedName {
   bool Lossy = false;
 };
 TDecodedName ConvertUtf8StoredName(std::string_view storedName);
+
+// The length of the well-formed UTF-8 sequence at text[at] (its shortest form, no surrogate,
+// nothing past U+10FFFF), 1 for ASCII; 0 when the bytes there form no such sequence.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
+// Whether the bytes are well-formed UTF-8 with at least one character beyond ASCII: a name a
+// Unix writer stored in UTF-8 without saying so. A name in an OEM code page rarely passes, as
+// its letters beyond ASCII seldom pair up into UTF-8 sequences.
+bool IsUnflaggedUtf8Name(std::string_view storedName);
 
 // A converted name split at its last "\" or ":". The directory keeps that separator and is
 // empty when there is none; a directory that ends in ":" ("c:x") gets a closing "\" as

@@ -1,7 +1,10 @@
 // Naming and opening an archive, reading its directory, the entry view and the comments.
 #include "archive/unzip.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "archive/data_descriptor.h"
 #include "archive/file_helpers.h"
@@ -39,6 +42,73 @@ bool IsSplitPartName(const std::string& name) {
   const std::string ext = base::ExtractFileExt(name);
   return ext.size() >= 4 && (ext[1] == 'z' || ext[1] == 'Z') && ext[2] >= '0' && ext[2] <= '9' && ext[3] >= '0' &&
          ext[3] <= '9';
+}
+
+// The order of the main list: by disk, then by local-header offset.
+bool ComesFirstInPlace(const TZipHeaderInfo& a, const TZipHeaderInfo& b) {
+  if (a.DiskNumberStart != b.DiskNumberStart) return a.DiskNumberStart < b.DiskNumberStart;
+  return a.LocalHeaderOffset < b.LocalHeaderOffset;
+}
+
+bool SamePlace(const TZipHeaderInfo& a, const TZipHeaderInfo& b) {
+  return a.DiskNumberStart == b.DiskNumberStart && a.LocalHeaderOffset == b.LocalHeaderOffset;
+}
+
+// Where an entry's local header and data end at the least: its fixed header and its compressed
+// data. The local name and extra field may differ from the central header's and a data
+// descriptor may follow, so they are left out: entries a writer laid out one after another
+// never seem to overlap. Sizes are clamped to INT64_MAX when read, so the sum saturates.
+TZipSize LeastEnd(const TZipHeaderInfo& entry) {
+  const TZipSize dataStart = entry.LocalHeaderOffset + LocalHeaderSize;
+  return entry.CompressedSize > INT64_MAX - dataStart ? INT64_MAX : dataStart + entry.CompressedSize;
+}
+
+// Marks every entry whose local header starts inside an entry accepted before it. byPlace is
+// in the main list's order, records naming one local header in directory order. The accepted
+// entries never share a byte, so no data is decoded twice however many records point into it
+// (the zip bomb made of overlapping entries), and the first of them stays extractable.
+void MarkOverlappingEntries(const std::vector<TZipHeaderInfo*>& byPlace) {
+  std::int32_t disk = -1;
+  TZipSize acceptedEnd = 0;
+  for (TZipHeaderInfo* entry : byPlace) {
+    if (entry->DiskNumberStart != disk) {
+      disk = entry->DiskNumberStart;
+      acceptedEnd = 0;
+    }
+    entry->OverlapsEarlierEntry = entry->LocalHeaderOffset < acceptedEnd;
+    if (!entry->OverlapsEarlierEntry) acceptedEnd = LeastEnd(*entry);
+  }
+}
+
+// Puts the directory's entries in the main list and marks those that overlap an earlier one.
+void TakeEntries(TSortedZip& files, std::vector<std::unique_ptr<TZipHeaderInfo>> records) {
+  std::stable_sort(records.begin(), records.end(),
+                   [](const auto& a, const auto& b) { return ComesFirstInPlace(*a, *b); });
+  std::vector<TZipHeaderInfo*> byPlace;
+  byPlace.reserve(records.size());
+  for (const auto& record : records) byPlace.push_back(record.get());
+  MarkOverlappingEntries(byPlace);
+  // The list puts an entry before those at the same place already in it: each run of records
+  // naming one local header goes in back to front, so the list keeps them in directory order.
+  for (auto run = records.begin(); run != records.end();) {
+    const auto runEnd =
+        std::find_if(run, records.end(), [&](const auto& record) { return !SamePlace(**run, *record); });
+    for (auto record = runEnd; record != run;) {
+      --record;
+      files.Add(record->get());
+      record->release();
+    }
+    run = runEnd;
+  }
+}
+
+// The entries rebuilt from the local headers take the sizes of the directory's view: checked
+// again, as those of a directory read whole are.
+void MarkOverlapsAfterMerge(const TSortedZip& files) {
+  std::vector<TZipHeaderInfo*> byPlace;
+  byPlace.reserve(static_cast<std::size_t>(files.Count()));
+  for (std::int32_t i = 0; i < files.Count(); ++i) byPlace.push_back(files.Entry(i));
+  MarkOverlappingEntries(byPlace);
 }
 
 }  // namespace
@@ -159,7 +229,8 @@ void TUnZip::ReadZip() {
     ScanAndMerge();
     return;
   }
-  FFiles = std::make_unique<TSortedZip>(TDuplicateMode::dmError);
+  // Two records may name one local header: the later one is kept and marked, never an error.
+  FFiles = std::make_unique<TSortedZip>(TDuplicateMode::dmAccept);
   const TZipSize read = ReadDirectory(false);
   if (read < FEndCentral.TotalEntries) {
     ReleaseLists();  // no half directory is left behind when this raises
@@ -210,13 +281,15 @@ bool TUnZip::FindDirectory() {
 // Reads central headers from the stream's position: as many as the end record counts, and on
 // a single disk also those that follow up to the directory's end (a writer that counted more
 // than 65535 entries in 16 bits). merge: the entries came from the local headers; the
-// directory's view of each replaces the scanned one at the same offset. Returns the number of
+// directory's view of each replaces the scanned one at the same offset; otherwise the entries
+// go into the main list, those overlapping an earlier one marked. Returns the number of
 // headers read.
 TZipSize TUnZip::ReadDirectory(bool merge) {
   const bool spansDisks = !merge && MultiMode() != TMultiMode::mmNone;
   TNextDiskFunc nextDisk;
   if (spansDisks) nextDisk = [this]() -> base::TStream* { return &LoadDisk(FCurrentDisk + 2); };
   const TZipSize directoryEnd = FDirectoryPrefix + FEndCentral.CentralDirOffset + FEndCentral.CentralDirSize;
+  std::vector<std::unique_ptr<TZipHeaderInfo>> records;  // in directory order
   TZipSize read = 0;
   for (;;) {
     const bool counted = read < FEndCentral.TotalEntries;
@@ -235,11 +308,10 @@ TZipSize TUnZip::ReadDirectory(bool merge) {
       }
       continue;
     }
-    TZipHeaderInfo& entry = *header;
-    FFiles->Add(header.get());  // raises for a second header of the same entry; header still frees it
-    header.release();
-    if (FEndCentral.ThisDisk != 0 && entry.HasComment()) LoadEntryCommentHere(entry);
+    if (FEndCentral.ThisDisk != 0 && header->HasComment()) LoadEntryCommentHere(*header);
+    records.push_back(std::move(header));
   }
+  if (!merge) TakeEntries(*FFiles, std::move(records));
   return read;
 }
 
@@ -248,7 +320,10 @@ void TUnZip::ScanAndMerge() {
   platform::SetScreenCursor(platform::TCursorKind::crHourGlass);
   const bool found = ScanLocalHeaders();
   platform::SetScreenCursor(platform::TCursorKind::crDefault);
-  if (found) ReadDirectory(true);
+  if (found) {
+    ReadDirectory(true);
+    MarkOverlapsAfterMerge(*FFiles);
+  }
   FCurrentDisk = FEndCentral.ThisDisk;
   Sort(FSortMode);
 }
@@ -337,6 +412,14 @@ std::string TUnZip::DefaultDiskName(std::int32_t disk) const {
   const std::string stem = lastDisk.substr(0, lastDisk.size() - ext.size());
   const bool upper = ext.size() > 1 && ext[1] >= 'A' && ext[1] <= 'Z';
   return stem + base::Format(upper ? ".Z%2.2d" : ".z%2.2d", {disk});
+}
+
+std::vector<std::string> TUnZip::VolumeNames() const {
+  std::vector<std::string> names = {FZipName};
+  if (!OnGetNextDisk) {
+    for (std::int32_t disk = 1; disk <= FEndCentral.ThisDisk + 1; ++disk) names.push_back(DefaultDiskName(disk));
+  }
+  return names;
 }
 
 bool TUnZip::DiskLabelFits(std::int32_t disk) const {

@@ -61,6 +61,11 @@ class TUnZip : public base::TObject, private TExtractionAccess {
   void SetDoProcessMessages(bool value) { FDoProcessMessages = value; }
   bool RetainAttributes() const { return FRetainAttributes; }
   void SetRetainAttributes(bool value) { FRetainAttributes = value; }
+  // UnZip tests the selected entries instead of extracting them: every entry is decoded and
+  // its CRC checked with the same events, but no file or folder is created and nothing is
+  // written anywhere (OnStartUnZip and OnEndUnZip name the entry as stored).
+  bool TestOnly() const { return FTestOnly; }
+  void SetTestOnly(bool value) { FTestOnly = value; }
 
   // --- published events (empty when no handler is assigned) ---
   TStartUnzipInfo OnStartUnZipInfo;
@@ -152,6 +157,7 @@ class TUnZip : public base::TObject, private TExtractionAccess {
   bool FKeepZipOpen = false;
   bool FDoProcessMessages = true;
   bool FRetainAttributes = true;
+  bool FTestOnly = false;
 
   std::unique_ptr<TLFNFileStream> FZipStream;
   std::unique_ptr<TSortedZip> FFiles;       // the main list; owns the entries
@@ -176,6 +182,7 @@ class TUnZip : public base::TObject, private TExtractionAccess {
   void SetSelected(std::int32_t index, bool selected) override { ViewEntry(index).Selected = selected; }
   const std::string& Password() const override { return FPassword; }
   void SetPassword(const std::string& password) override { FPassword = password; }
+  std::vector<std::string> VolumeNames() const override;
 };
 
 }  // namespace qel::archive

@@ -24,6 +24,8 @@ enum class TSkipReason : int {
   srBadName = 5,             // a name no file may have here: control or refused characters, a device
   srCannotCreate = 6,        // the output file could not be created (a folder in the way, no rights)
   srNameClash = 7,           // a name the system cannot spell would land on another entry's file
+  srOverlap = 8,             // the entry's data lies inside another entry's: read once, not again
+  srArchiveVolume = 9,       // the entry's file would replace a volume of the archive being read
 };
 // The reason in a few words for a user ("compressed data damaged").
 const char* SkipReasonText(TSkipReason reason) noexcept;

@@ -63,6 +63,7 @@ void TZipHeaderInfo::Clear() {
   LocalHeaderOffset = 0;
   CentralHeaderOffset = 0;
   Selected = false;
+  OverlapsEarlierEntry = false;
   Utf8Name.clear();
   NameLossy = false;
   FStoredName.clear();
@@ -100,11 +101,14 @@ void TZipHeaderInfo::SetName(std::string_view name) {
 }
 
 // The stored bytes decide the name: UTF-8 when flag bit 11 says so, else the OEM code page.
+// Unix writers store the user's names, UTF-8 on any current system, without setting the flag:
+// from them a name that is well-formed UTF-8 is read as such.
 void TZipHeaderInfo::SetStoredName(const std::string& storedName) {
   FStoredName = storedName;
   Utf8Name.clear();
   NameLossy = false;
-  if ((Flags & FlagUtf8Name) == 0) {
+  const bool unixUtf8 = (VersionMadeBy >> 8) == HostUnix && IsUnflaggedUtf8Name(storedName);
+  if ((Flags & FlagUtf8Name) == 0 && !unixUtf8) {
     SetName(ConvertStoredName(storedName));
     return;
   }
@@ -178,6 +182,7 @@ void TZipHeaderInfo::SetFromCentral(const TCentralHeaderBytes& header, std::stri
   SetName(name);
   FFileComment.reset();
   Selected = false;
+  OverlapsEarlierEntry = false;
 }
 
 void TZipHeaderInfo::SetFromLocal(const TLocalHeaderBytes& header, std::string_view name) {
@@ -201,6 +206,7 @@ void TZipHeaderInfo::SetFromLocal(const TLocalHeaderBytes& header, std::string_v
   SetName(name);
   FFileComment.reset();
   Selected = false;
+  OverlapsEarlierEntry = false;
 }
 
 bool TZipHeaderInfo::ReadCentral(base::TStream& stream, const TNextDiskFunc& nextDisk) {
@@ -284,6 +290,7 @@ void TZipHeaderInfo::CopyFrom(const TZipHeaderInfo& source) {
   // directory reader merges central headers into entries this way.
   if (source.FileCommentLength != 0 && source.FFileComment) FFileComment = source.FFileComment;
   Selected = source.Selected;
+  OverlapsEarlierEntry = source.OverlapsEarlierEntry;
 }
 
 void TZipHeaderInfo::Assign(const base::TPersistent& source) {

@@ -42,6 +42,11 @@ class TZipHeaderInfo final : public base::TPersistent {
   TZipSize LocalHeaderOffset;
   TZipSize CentralHeaderOffset;  // where the central header was read; 0 from a local header
   bool Selected;
+  // Set once the directory is read: the entry's local header starts inside the header or data
+  // of an entry before it on the same disk, or is the very header an earlier record names.
+  // Its bytes are another entry's, and reading them again is how overlapping records multiply
+  // a small archive into a huge output: the extraction leaves such an entry out.
+  bool OverlapsEarlierEntry;
   // The whole name in UTF-8 ("\" separators) when the archive gives it so (flag bit 11 or an
   // Info-ZIP Unicode path field), else empty; NameLossy when the ANSI name had to replace
   // characters of it.
@@ -90,6 +95,10 @@ class TZipHeaderInfo final : public base::TPersistent {
 
  protected:
   void AssignTo(base::TPersistent& target) const override;
+
+ public:
+  // The name's bytes as the directory holds them ("/" separators, unconverted).
+  const std::string& StoredName() const noexcept { return FStoredName; }
 
  private:
   void CopyFrom(const TZipHeaderInfo& source);

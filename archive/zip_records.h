@@ -66,6 +66,9 @@ inline constexpr std::uint16_t UnicodePathExtraTag = 0x7075;  // 4.6.9: Info-ZIP
 inline constexpr std::uint32_t Zip64Marker32 = 0xFFFFFFFF;
 inline constexpr std::uint16_t Zip64Marker16 = 0xFFFF;
 
+// The upper byte of "version made by" names the system the writer ran on (4.4.2.2).
+inline constexpr std::uint8_t HostUnix = 3;
+
 // Field offsets inside the fixed part of the local file header (4.3.7).
 namespace local_header {
 inline constexpr std::size_t Signature = 0;

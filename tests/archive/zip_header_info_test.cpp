@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "archive/end_central.h"
+#include "archive/stored_name.h"
 #include "base/exceptions.h"
 #include "base/stream.h"
 #include "support/exception_message.h"
@@ -237,6 +238,34 @@ TEST(ZipHeaderInfo, NameSplitsIntoDirectoryAndFileName) {
     EXPECT_EQ(entry.Directory(), c.directory) << c.stored;
     EXPECT_EQ(entry.FileName(), c.fileName) << c.stored;
     EXPECT_EQ(entry.FileNameLength, c.length) << c.stored;
+  }
+}
+
+// Unix writers store UTF-8 names without flag bit 11: from them a well-formed UTF-8 name is
+// read as UTF-8; anything else, and every name from other systems, stays code page 437.
+TEST(ZipHeaderInfo, UnflaggedUtf8NamesFromUnixAreReadAsUtf8) {
+  const struct {
+    std::uint8_t host;
+    const char* stored;
+    const char* utf8Name;  // empty: read as code page 437
+    const char* fileName;
+  } cases[] = {
+      {3, "\xE8\x93\xAE/x.txt", "\xE8\x93\xAE\\x.txt", "x.txt"},  // "蓮/x.txt"
+      {3, "caf\xC3\xA9.txt", "caf\xC3\xA9.txt", "caf\xE9.txt"},
+      {0, "caf\xC3\xA9.txt", "", nullptr},
+      {3, "caf\x82.txt", "", nullptr},       // code page 437 "é": no UTF-8
+      {3, "\xC0\xAF.txt", "", nullptr},      // an overlong "/"
+      {3, "\xED\xA0\x80.txt", "", nullptr},  // a surrogate
+      {3, "plain.txt", "", "plain.txt"},
+  };
+  for (const auto& c : cases) {
+    Bytes header = HandCentralHeader(c.stored, 0, 0);
+    header[5] = c.host;
+    base::TMemoryStream stream(header);
+    TZipHeaderInfo entry;
+    ASSERT_TRUE(entry.ReadCentral(stream)) << c.stored;
+    EXPECT_EQ(entry.Utf8Name, c.utf8Name) << c.stored;
+    EXPECT_EQ(entry.FileName(), c.fileName ? std::string(c.fileName) : ConvertStoredName(c.stored)) << c.stored;
   }
 }
 
