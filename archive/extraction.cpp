@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "archive/codecs/methods.h"
@@ -18,6 +19,7 @@
 #include "archive/stored_name.h"
 #include "archive/unzip.h"
 #include "base/exceptions.h"
+#include "base/format.h"
 #include "base/text.h"
 #include "platform/code_pages.h"
 #include "platform/files.h"
@@ -54,20 +56,24 @@ class TExtraction final {
  private:
   std::int64_t SelectEntries();
   void HandleEntry(std::int32_t index);
-  void PositionAtData();
+  bool PositionAtData();
   bool ProvideFolder(const std::string& path, const std::string& unicodeFolder);
   std::optional<TSplitName> UnicodeSpelling() const;
   bool PasswordFits(std::int32_t index);
   bool MayWrite(std::int32_t index, TOutputFile& output);
   bool ClashesWithAnEarlierEntry(const TOutputFile& output);
+  bool IsArchiveVolume(const TOutputFile& output) const;
   bool CreateOutput(const TOutputFile& output);
   bool OpenOutput(const TOutputFile& output);
-  codecs::TCodecStatus Decode(const TOutputFile& output);
+  void TestEntry(std::int32_t index);
+  void BeginEntryData();
+  static std::optional<TOutputFile> StagingFileFor(const TOutputFile& output);
+  bool DecodeVerified(std::int32_t index, const TOutputFile* file);
+  codecs::TCodecStatus Decode(const TOutputFile* output);
   void GiveAttributes(const TOutputFile& output);
-  void CheckCrc(std::int32_t index, const TOutputFile& output);
   // A wrong password shows late, as bad data: ask for another and go again, or skip.
   void RetryOrSkipPassword(std::int32_t index);
-  void DiscardOutput(const TOutputFile& output);
+  void DiscardOutput(const TOutputFile* output);
   void SkipEntry(TSkipReason reason, std::int32_t index);
 
   TUnZip& FZip;
@@ -88,12 +94,18 @@ class TExtraction final {
   };
   std::map<std::string, TWrittenName> FWritten;
   std::string FKnownFolder;  // the last folder found or made for an entry
+  std::set<std::string> FVolumes;  // the archive's own files, full paths in upper case
 };
 
 std::int32_t TExtraction::Run() {
+  // Relative names of the archive's parts mean the directory the run starts in.
+  for (const std::string& volume : FAccess.VolumeNames()) {
+    FVolumes.insert(base::UpperCase(platform::ExpandFileName(volume)));
+  }
   const std::string previousDirectory = CurrentDirectory();
   FDestination = FZip.DestDir().empty() ? std::string() : platform::ExpandFileName(FZip.DestDir());
-  if (!FDestination.empty()) {
+  // A test touches no folder: it needs none, and may run where nothing can be written.
+  if (!FDestination.empty() && !FZip.TestOnly()) {
     if (!platform::DirectoryExists(FDestination)) CreateDirectories(FDestination);
     ChangeDirectory(FDestination);
   }
@@ -153,7 +165,18 @@ std::int64_t TExtraction::SelectEntries() {
 void TExtraction::HandleEntry(std::int32_t index) {
   FRetry = false;
   FWork.Assign(FZip.Entry(index));
-  if (!FWork.FileName().empty()) PositionAtData();
+  if (FWork.OverlapsEarlierEntry) {
+    SkipEntry(TSkipReason::srOverlap, index);
+    return;
+  }
+  if (!FWork.FileName().empty() && !PositionAtData()) {
+    SkipEntry(TSkipReason::srDamagedData, index);
+    return;
+  }
+  if (FZip.TestOnly()) {
+    TestEntry(index);
+    return;
+  }
 
   // A name that would leave the destination, cut the path short or open a device is no file
   // of this archive's to write.
@@ -200,36 +223,109 @@ void TExtraction::HandleEntry(std::int32_t index) {
     SkipEntry(TSkipReason::srNameClash, index);
     return;
   }
-  FFrame.BeginEntry(FWork.CompressedSize, FWork.UncompressedSize, FWork.Encrypted());
+  if (IsArchiveVolume(output)) {
+    SkipEntry(TSkipReason::srArchiveVolume, index);
+    return;
+  }
+  // An existing file is replaced only by a complete, verified entry: the entry is written
+  // beside it under a name of its own and moved over it once its CRC is right, so a failure
+  // at any point leaves the old file, its time and its attributes as they were.
+  const bool replacing = output.IsFile();
+  const std::optional<TOutputFile> staging = replacing ? StagingFileFor(output) : std::nullopt;
+  if (replacing && !staging) {
+    SkipEntry(TSkipReason::srCannotCreate, index);
+    return;
+  }
+  const TOutputFile& written = replacing ? *staging : output;
+  BeginEntryData();
   bool skip = false;
   if (FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, output.Name(), skip);
   // An entry left here costs nothing: the file is created only once the entry goes ahead.
   if (skip) return;
 
-  bool created = CreateOutput(output);
+  bool created = CreateOutput(written);
   if (!created && folderAssumed) {
     // The folder an earlier entry found may have gone since.
     FKnownFolder.clear();
     ProvideFolder(path, unicodeFolder);
-    created = CreateOutput(output);
+    created = CreateOutput(written);
   }
   if (!created) {
     SkipEntry(TSkipReason::srCannotCreate, index);
     return;
   }
-  const codecs::TCodecStatus status = Decode(output);
+  if (!DecodeVerified(index, &written)) return;
+  if (replacing && !written.MoveOver(output)) {
+    DiscardOutput(&written);
+    SkipEntry(TSkipReason::srCannotCreate, index);
+    return;
+  }
+  GiveAttributes(output);
+  if (FZip.OnEndUnZip) FZip.OnEndUnZip(FZip, index, output.Name());
+}
+
+// A test: the entry decoded and checked into nothing, named as it is stored.
+void TExtraction::TestEntry(std::int32_t index) {
+  if (FWork.FileName().empty()) return;
+  if (!codecs::SupportedMethod(FWork.CompressionMethod)) {
+    SkipEntry(TSkipReason::srUnsupportedMethod, index);
+    return;
+  }
+  if (FWork.Encrypted() && !PasswordFits(index)) {
+    SkipEntry(TSkipReason::srBadPassword, index);
+    return;
+  }
+  const std::string name = FWork.Directory() + FWork.FileName();
+  BeginEntryData();
+  bool skip = false;
+  if (FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, name, skip);
+  if (skip) return;
+  FOutput.OpenNothing();
+  if (DecodeVerified(index, nullptr) && FZip.OnEndUnZip) FZip.OnEndUnZip(FZip, index, name);
+}
+
+void TExtraction::BeginEntryData() {
+  FFrame.BeginEntry(FWork.CompressedSize, FWork.UncompressedSize, FWork.Encrypted());
+  // Nothing past the declared size is ever written: a small archive cannot fill a disk.
+  FFrame.LimitOutput(FWork.UncompressedSize);
+}
+
+// Runs the method into the open output and checks the result. On any failure the output is
+// discarded and the entry reported (or set to be retried with another password): false.
+bool TExtraction::DecodeVerified(std::int32_t index, const TOutputFile* file) {
+  const codecs::TCodecStatus status = Decode(file);
   if (status != codecs::TCodecStatus::Ok) {
-    DiscardOutput(output);
-    if (FWork.Encrypted() && status == codecs::TCodecStatus::DamagedData) {
+    DiscardOutput(file);
+    // A wrong password that passes the one-byte check decodes garbage, which any decoder may
+    // refuse in any of its ways; only running out of memory says nothing about the password.
+    if (FWork.Encrypted() && status != codecs::TCodecStatus::OutOfMemory) {
       RetryOrSkipPassword(index);
       if (!FRetry) --FResult;
     } else {
       SkipEntry(SkipReasonOf(status), index);
     }
-    return;
+    return false;
   }
-  GiveAttributes(output);
-  CheckCrc(index, output);
+  const std::uint32_t crc = ~FFrame.RunningCRC();
+  if (crc == FWork.Crc32) return true;
+  if (FWork.Encrypted()) {
+    RetryOrSkipPassword(index);
+  } else if (FZip.OnBadCRC) {
+    FZip.OnBadCRC(FZip, static_cast<std::int32_t>(crc), static_cast<std::int32_t>(FWork.Crc32), index);
+  }
+  DiscardOutput(file);
+  if (!FRetry) --FResult;
+  return false;
+}
+
+// A name beside the existing file that nothing holds: short and plain, so it fits wherever
+// the file's own name fits.
+std::optional<TOutputFile> TExtraction::StagingFileFor(const TOutputFile& output) {
+  for (unsigned n = 0; n < 0x10000; ++n) {
+    const TOutputFile candidate = output.Beside(base::Format("~qel%04x.tmp", {static_cast<std::int32_t>(n)}));
+    if (candidate.Attributes() == platform::InvalidFileAttributes) return candidate;
+  }
+  return std::nullopt;
 }
 
 // Makes the entry's folder where it is missing; one that cannot be made shows when its file
@@ -266,6 +362,11 @@ std::optional<TSplitName> TExtraction::UnicodeSpelling() const {
 // Two entries whose names differ only in what the ANSI code page cannot spell would be
 // reported under one name: the later one is not written, so no name the run reports stands
 // for two files.
+// An entry named like the archive, or like one of its parts, would overwrite what is being read.
+bool TExtraction::IsArchiveVolume(const TOutputFile& output) const {
+  return FVolumes.count(base::UpperCase(platform::ExpandFileName(output.Name()))) != 0;
+}
+
 bool TExtraction::ClashesWithAnEarlierEntry(const TOutputFile& output) {
   const std::string key = base::UpperCase(output.Name());
   const auto [earlier, added] = FWritten.try_emplace(key, TWrittenName{output.PlatformName(), output.IsUtf8()});
@@ -274,23 +375,44 @@ bool TExtraction::ClashesWithAnEarlierEntry(const TOutputFile& output) {
   return !spelledAlike && (earlier->second.Unicode || output.IsUtf8());
 }
 
-void TExtraction::PositionAtData() {
+// The entry's local header is where the directory says, or, in archives whose writer left its
+// data descriptors out of the offsets it recorded, a descriptor's size away; such a header
+// counts only when it holds the entry's own name. False when it is in neither place.
+bool TExtraction::PositionAtData() {
   if (FZip.EndCentral().ThisDisk != 0 && FWork.DiskNumberStart != FAccess.CurrentDisk()) {
     FZip.LoadDisk(FWork.DiskNumberStart + 1);
   }
   TLFNFileStream& stream = FAccess.ArchiveStream();
-  stream.Seek(FWork.LocalHeaderOffset, 0);
-  TLocalHeaderBytes header{};
-  stream.Read(header.data(), LocalHeaderSize);
-  const std::int32_t nameAndExtra =
-      ReadLe16(&header[local_header::FileNameLength]) + ReadLe16(&header[local_header::ExtraFieldLength]);
-  // The name and extra field are usually in the read-ahead already: reading past them keeps
-  // it, where a seek would drop it and cost a seek and a read of the file per entry.
-  std::array<std::uint8_t, 512> skipped;
-  if (nameAndExtra > static_cast<std::int32_t>(skipped.size()) ||
-      stream.Read(skipped.data(), nameAndExtra) != nameAndExtra) {
-    stream.Seek(static_cast<std::int64_t>(FWork.LocalHeaderOffset) + LocalHeaderSize + nameAndExtra, 0);
+  constexpr std::int64_t DescriptorSizes[] = {0, DataDescriptorSize, -DataDescriptorSize, DataDescriptorSize - 4,
+                                              -(DataDescriptorSize - 4), DataDescriptorSize + 8, -(DataDescriptorSize + 8)};
+  for (const std::int64_t shift : DescriptorSizes) {
+    const std::int64_t at = static_cast<std::int64_t>(FWork.LocalHeaderOffset) + shift;
+    if (at < 0) continue;
+    stream.Seek(at, 0);
+    TLocalHeaderBytes header{};
+    if (stream.Read(header.data(), LocalHeaderSize) != LocalHeaderSize ||
+        ReadLe32(&header[local_header::Signature]) != LocalHeaderSignature) {
+      continue;
+    }
+    const std::int32_t nameLength = ReadLe16(&header[local_header::FileNameLength]);
+    const std::int32_t nameAndExtra = nameLength + ReadLe16(&header[local_header::ExtraFieldLength]);
+    // The name and extra field are usually in the read-ahead already: reading past them keeps
+    // it, where a seek would drop it and cost a seek and a read of the file per entry.
+    std::array<std::uint8_t, 512> skipped;
+    const bool readAhead = nameAndExtra <= static_cast<std::int32_t>(skipped.size()) &&
+                           stream.Read(skipped.data(), nameAndExtra) == nameAndExtra;
+    if (shift != 0) {
+      const std::string& name = FWork.StoredName();
+      if (!readAhead || static_cast<std::size_t>(nameLength) != name.size() ||
+          !std::equal(name.begin(), name.end(), skipped.begin())) {
+        continue;
+      }
+      FWork.LocalHeaderOffset = at;
+    }
+    if (!readAhead) stream.Seek(at + LocalHeaderSize + nameAndExtra, 0);
+    return true;
   }
+  return false;
 }
 
 bool TExtraction::PasswordFits(std::int32_t index) {
@@ -352,11 +474,13 @@ bool TExtraction::OpenOutput(const TOutputFile& output) {
 
 // Runs the entry's method into its file. The file is closed on every path; when the method
 // raises, it is given up and deleted, so no partial file looks like a finished one.
-codecs::TCodecStatus TExtraction::Decode(const TOutputFile& output) {
+codecs::TCodecStatus TExtraction::Decode(const TOutputFile* output) {
   try {
     // The method was found supported before the entry was started.
-    const codecs::TCodecStatus status =
+    codecs::TCodecStatus status =
         codecs::DecodeEntry(FFrame, *codecs::SupportedMethod(FWork.CompressionMethod), FWork.Flags);
+    // More bytes than the entry declares: the bytes past its size were never written.
+    if (FFrame.Overran() && status == codecs::TCodecStatus::Ok) status = codecs::TCodecStatus::DamagedData;
     // A finished file takes its time stamp through the handle that wrote it, before a
     // read-only attribute could keep it from being opened for writing.
     FOutput.Close(status == codecs::TCodecStatus::Ok ? std::optional<std::uint32_t>(FWork.FileDate) : std::nullopt);
@@ -371,21 +495,6 @@ void TExtraction::GiveAttributes(const TOutputFile& output) {
   if (FZip.RetainAttributes()) output.SetAttributes(FWork.ExternalAttributes);
 }
 
-void TExtraction::CheckCrc(std::int32_t index, const TOutputFile& output) {
-  const std::uint32_t crc = ~FFrame.RunningCRC();
-  if (crc == FWork.Crc32) {
-    if (FZip.OnEndUnZip) FZip.OnEndUnZip(FZip, index, output.Name());
-    return;
-  }
-  if (FWork.Encrypted()) {
-    RetryOrSkipPassword(index);
-  } else if (FZip.OnBadCRC) {
-    FZip.OnBadCRC(FZip, static_cast<std::int32_t>(crc), static_cast<std::int32_t>(FWork.Crc32), index);
-  }
-  DiscardOutput(output);
-  if (!FRetry) --FResult;
-}
-
 void TExtraction::RetryOrSkipPassword(std::int32_t index) {
   if (FZip.OnBadPassword) {
     std::string newPassword = FAccess.Password();
@@ -398,11 +507,12 @@ void TExtraction::RetryOrSkipPassword(std::int32_t index) {
   if (!FRetry && FZip.OnSkippingFile) FZip.OnSkippingFile(FZip, TSkipReason::srBadPassword, index);
 }
 
-void TExtraction::DiscardOutput(const TOutputFile& output) {
+void TExtraction::DiscardOutput(const TOutputFile* output) {
   FOutput.Abandon();
-  // A read-only attribute given a moment ago must not keep the damaged file on disk.
-  output.SetAttributes(platform::faArchive);
-  output.Delete();
+  if (output == nullptr) return;
+  // A read-only attribute the file may have had must not keep the damaged file on disk.
+  output->SetAttributes(platform::faArchive);
+  output->Delete();
 }
 
 void TExtraction::SkipEntry(TSkipReason reason, std::int32_t index) {

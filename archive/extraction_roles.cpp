@@ -27,13 +27,20 @@ void TEntryOutput::Open(const TOutputFile& file) {
   FFile = std::make_unique<TLFNFileStream>(file.PlatformName(), base::fmCreate, file.Encoding());
 }
 
+void TEntryOutput::OpenNothing() {
+  FFile.reset();
+  FFileName.clear();
+}
+
 void TEntryOutput::WriteOutput(const std::uint8_t* data, std::size_t count) {
+  if (!FFile) return;
   const auto wanted = static_cast<std::int32_t>(count);
   if (FFile->Write(data, wanted) != wanted) RaiseWriteError();
 }
 
 // The bytes still in the stream's buffer must reach the disk before the file counts as written.
 void TEntryOutput::Close(std::optional<std::uint32_t> lastWriteTime) {
+  if (!FFile) return;
   if (!FFile->Flush()) RaiseWriteError();
   if (lastWriteTime) platform::FileSetDate(FFile->Handle(), *lastWriteTime);
   FFile.reset();

@@ -37,6 +37,8 @@ class TEntryOutput final : public codecs::TFrameOutput {
  public:
   // Creates (or truncates) the file; raises the stream's EFCreateError when it cannot.
   void Open(const TOutputFile& file);
+  // No file: the bytes are only counted and checked (a test of the archive).
+  void OpenNothing();
   void WriteOutput(const std::uint8_t* data, std::size_t count) override;
   // Writes what the buffer still holds, gives the file lastWriteTime (an MS-DOS date and
   // time, local) when one is given, and closes it; raises when the disk refuses the bytes.

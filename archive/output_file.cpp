@@ -1,5 +1,6 @@
 #include "archive/output_file.h"
 
+#include "platform/code_pages.h"
 #include "platform/unicode_names.h"
 
 namespace qel::archive {
@@ -21,6 +22,29 @@ bool TOutputFile::Delete() const { return IsUtf8() ? platform::DeleteFileUtf8(FU
 
 platform::FileHandle TOutputFile::Open(std::uint32_t mode) const {
   return IsUtf8() ? platform::FileOpenUtf8(FUtf8Path, mode) : platform::FileOpen(FName, mode);
+}
+
+namespace {
+std::string InSameFolder(const std::string& path, const std::string& fileName) {
+  const std::size_t slash = path.find_last_of("\\/");
+  return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + fileName;
+}
+}  // namespace
+
+TOutputFile TOutputFile::Beside(const std::string& fileName) const {
+  return TOutputFile(InSameFolder(FName, fileName), IsUtf8() ? InSameFolder(FUtf8Path, fileName) : std::string());
+}
+
+bool TOutputFile::MoveOver(const TOutputFile& target) const {
+  const std::uint32_t attributes = target.Attributes();
+  const bool readOnly = attributes != platform::InvalidFileAttributes && (attributes & platform::faReadOnly) != 0;
+  if (readOnly) target.SetAttributes(attributes & ~platform::faReadOnly);
+  const bool moved = IsUtf8() || target.IsUtf8()
+                         ? platform::MoveFileOverUtf8(IsUtf8() ? FUtf8Path : platform::AnsiToUtf8(FName),
+                                                     target.IsUtf8() ? target.FUtf8Path : platform::AnsiToUtf8(target.FName))
+                         : platform::MoveFileOver(FName, target.FName);
+  if (!moved && readOnly) target.SetAttributes(attributes);
+  return moved;
 }
 
 bool CreateFolder(const std::string& name, const std::string& utf8Path) {

@@ -28,6 +28,11 @@ class TOutputFile final {
   bool SetAttributes(std::uint32_t attributes) const;
   bool Delete() const;
   platform::FileHandle Open(std::uint32_t mode) const;
+  // A file of the given plain (ASCII) name in the same folder.
+  TOutputFile Beside(const std::string& fileName) const;
+  // Moves this file over target in one step; target's read-only attribute is lifted for the
+  // move and stays as it was when the move fails. False, nothing changed, when it fails.
+  bool MoveOver(const TOutputFile& target) const;
 
  private:
   std::string FName;

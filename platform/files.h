@@ -55,6 +55,10 @@ bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime);
 bool DeleteFile(const std::string& name);
 // Fails when newName exists (MoveFile); also moves directories.
 bool RenameFile(const std::string& oldName, const std::string& newName);
+// Puts the file oldName in the place of newName in one step, replacing a file there
+// (MoveFileEx with MOVEFILE_REPLACE_EXISTING): newName is at every moment either the old file
+// or the new one. Fails, changing nothing, when newName is a directory, read-only or open.
+bool MoveFileOver(const std::string& oldName, const std::string& newName);
 // MS-DOS attribute bits, or InvalidFileAttributes when the file does not exist.
 std::uint32_t FileGetAttr(const std::string& name);
 bool FileSetAttr(const std::string& name, std::uint32_t attributes);

@@ -13,6 +13,7 @@ namespace qel::platform {
 FileHandle FileCreateUtf8(const std::string& path);
 FileHandle FileOpenUtf8(const std::string& path, std::uint32_t mode);
 bool DeleteFileUtf8(const std::string& path);
+bool MoveFileOverUtf8(const std::string& oldPath, const std::string& newPath);
 std::uint32_t FileGetAttrUtf8(const std::string& path);
 bool FileSetAttrUtf8(const std::string& path, std::uint32_t attributes);
 bool ForceDirectoriesUtf8(const std::string& path);

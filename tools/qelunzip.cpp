@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "archive/unzip.h"
-#include "base/format.h"
 #include "platform/console.h"
 #include "tools/qelunzip_options.h"
 #include "tools/qelunzip_report.h"
@@ -26,27 +25,13 @@ std::string SkipText(TUnZip& zip, archive::TSkipReason reason, std::int32_t i) {
   return text;
 }
 
-// Removes the scratch folder of a test run, however the run ends.
-class TScratchFolder final {
- public:
-  TScratchFolder()
-      : FPath(platform::TemporaryDirectory() + base::Format("qelunzip-test-%u", {platform::ProcessId()})) {}
-  ~TScratchFolder() { platform::RemoveTree(FPath); }
-  TScratchFolder(const TScratchFolder&) = delete;
-  TScratchFolder& operator=(const TScratchFolder&) = delete;
-  const std::string& Path() const { return FPath; }
-
- private:
-  std::string FPath;
-};
-
 // Asks on the terminal; "A" and "N" answer every later question too.
 void AskBeforeOverwriting(TUnZip& zip) {
   auto always = std::make_shared<int>(0);  // 0 ask, 1 all, -1 none
   zip.SetOverwriteMode(archive::TUZOverwriteMode::Prompt);
   zip.OnPromptForOverwrite = [always](base::TObject&, bool& overwrite, std::int32_t, std::string& name) {
     while (*always == 0) {
-      std::cerr << "replace " << platform::AnsiToConsole(name) << "? [y]es, [n]o, [A]ll, [N]one: " << std::flush;
+      std::cerr << "replace " << ConsoleName(name) << "? [y]es, [n]o, [A]ll, [N]one: " << std::flush;
       std::string answer;
       if (!platform::ReadConsoleLine(answer)) answer = "N";
       if (answer == "y") {
@@ -79,19 +64,19 @@ class TExtraction final {
 
   const TOptions& FOptions;
   const bool FTesting;
-  std::unique_ptr<TScratchFolder> FScratch;
   bool FGivenPasswordOffered = false;
   int FFailures = 0;  // entries lost: an entry left alone because it exists was the user's choice
   int FKept = 0;
   std::int32_t FSelected = 0;
+  int FFoldersWithData = 0;
   int FFilePercent = 0;
   TUnZip FZip;
 };
 
 void TExtraction::Configure() {
-  if (FTesting) FScratch = std::make_unique<TScratchFolder>();
-  const std::string destination = FTesting ? FScratch->Path() : FOptions.Destination;
-  if (!destination.empty()) FZip.SetDestDir(destination);
+  // A test decodes into nothing: no file or folder is made anywhere.
+  FZip.SetTestOnly(FTesting);
+  if (!FOptions.Destination.empty()) FZip.SetDestDir(FOptions.Destination);
   FZip.SetRecreateDirs(!FOptions.JunkPaths);
   FZip.SetDoAll(FOptions.Masks.empty());
   for (const std::string& mask : FOptions.Masks) FZip.FilesList().Add(mask);
@@ -130,7 +115,12 @@ void TExtraction::BindReports() {
     std::cout << (FTesting || !exists ? "  failed: " : "  skipped: ") << EntryPath(FZip, i) << " ("
               << SkipText(FZip, reason, i) << ")\n";
   };
-  FZip.OnStartUnZipInfo = [this](base::TObject&, std::int32_t count, std::int64_t, bool&) { FSelected = count; };
+  FZip.OnStartUnZipInfo = [this](base::TObject&, std::int32_t count, std::int64_t, bool&) {
+    FSelected = count;
+    // The selection is known now. The component counts such a folder as done: it is not.
+    FFoldersWithData = ReportFoldersWithData(FZip, std::cout);
+    FFailures += FFoldersWithData;
+  };
   FZip.OnEndUnZip = [this](base::TObject&, std::int32_t i, const std::string&) {
     if (FOptions.Quiet) return;
     if (platform::ErrorIsTerminal()) std::cerr << "\r\033[K" << std::flush;
@@ -149,7 +139,7 @@ int TExtraction::Run() {
   BindReports();
   const std::int32_t done = FZip.UnZip();
   if (!FOptions.Quiet && platform::ErrorIsTerminal()) std::cerr << "\r\033[K" << std::flush;
-  return Summarize(done);
+  return Summarize(done - FFoldersWithData);
 }
 
 int TExtraction::Summarize(std::int32_t done) {

@@ -1,11 +1,13 @@
 #include "tools/qelunzip_report.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "archive/codecs/methods.h"
 #include "archive/codecs/unzip_frame.h"
 #include "archive/file_helpers.h"
+#include "archive/stored_name.h"
 #include "base/format.h"
 #include "platform/console.h"
 
@@ -13,6 +15,11 @@ namespace qel::tools {
 namespace {
 
 std::string StoredPath(archive::TUnZip& zip, std::int32_t i) { return ConsolePath(zip.Entry(i)); }
+
+// The five bytes Windows-1252 leaves undefined; they convert to the C1 controls of their value.
+bool IsUndefinedIn1252(std::uint8_t byte) {
+  return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+}
 
 // "YYYY-MM-DD HH:MM" of an MS-DOS date and time, as it is stored.
 std::string DosStamp(std::uint32_t dos) {
@@ -24,10 +31,53 @@ std::string DosStamp(std::uint32_t dos) {
 
 }  // namespace
 
+std::string EscapeControls(const std::string& text, bool utf8) {
+  constexpr char HexDigits[] = "0123456789abcdef";
+  std::string shown;
+  shown.reserve(text.size());
+  const auto escape = [&](std::uint8_t code) {
+    shown += "\\x";
+    shown += HexDigits[code >> 4];
+    shown += HexDigits[code & 15];
+  };
+  for (std::size_t at = 0; at < text.size();) {
+    const auto byte = static_cast<std::uint8_t>(text[at]);
+    const std::size_t length = utf8 ? archive::Utf8SequenceLength(text, at) : 1;
+    if (byte < 0x20 || byte == 0x7F || length == 0 || (!utf8 && IsUndefinedIn1252(byte))) {
+      escape(byte);
+      ++at;
+    } else if (utf8 && byte == 0xC2 && static_cast<std::uint8_t>(text[at + 1]) <= 0x9F) {
+      escape(static_cast<std::uint8_t>(text[at + 1]));  // C2 80..C2 9F: the C1 controls
+      at += 2;
+    } else {
+      shown.append(text, at, length);
+      at += length;
+    }
+  }
+  return shown;
+}
+
 std::string ConsolePath(const archive::TZipHeaderInfo& entry) {
-  std::string path = entry.Utf8Name.empty() ? entry.Directory() + entry.FileName() : entry.Utf8Name;
+  const bool utf8 = !entry.Utf8Name.empty();
+  std::string path = utf8 ? entry.Utf8Name : entry.Directory() + entry.FileName();
   archive::BackslashesToSlashes(path);
-  return entry.Utf8Name.empty() ? platform::AnsiToConsole(path) : platform::Utf8ToConsole(path);
+  path = EscapeControls(path, utf8);
+  return utf8 ? platform::Utf8ToConsole(path) : platform::AnsiToConsole(path);
+}
+
+std::string ConsoleName(const std::string& ansi) { return platform::AnsiToConsole(EscapeControls(ansi, false)); }
+
+int ReportFoldersWithData(archive::TUnZip& zip, std::ostream& out) {
+  int reported = 0;
+  for (std::int32_t i = 0; i < zip.Count(); ++i) {
+    const archive::TZipHeaderInfo& e = zip.Entry(i);
+    // The size it unpacks to, not the compressed one: writers deflate an empty folder entry
+    // into two bytes, and jar files are full of them.
+    if (!e.FileName().empty() || e.UncompressedSize == 0 || !(e.Selected || zip.DoAll())) continue;
+    out << "  failed: " << ConsolePath(e) << " (a folder entry that holds data)\n";
+    ++reported;
+  }
+  return reported;
 }
 
 void PrintNames(archive::TUnZip& zip, std::ostream& out) {

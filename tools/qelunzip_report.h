@@ -2,14 +2,28 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "archive/unzip.h"
 
 namespace qel::tools {
 
 // The entry's path with "/" separators for the terminal: its Unicode name where the archive
-// gives one, else its ANSI text.
+// gives one, else its ANSI text. Control characters are shown escaped, as EscapeControls does.
 std::string ConsolePath(const archive::TZipHeaderInfo& entry);
+// Program text (ANSI) for the terminal, its control characters escaped: for names that are
+// not an entry's own, such as the file an overwrite prompt asks about.
+std::string ConsoleName(const std::string& ansi);
+
+// A name's control characters (C0, DEL, and C1: U+0080..U+009F, or the bytes of Windows-1252
+// that convert to them) would drive the terminal or forge a line of the report: each is shown
+// as "\x" and two hex digits of its code, "\x0a" for a line break, "\x1b" for ESC. In UTF-8
+// text a byte that belongs to no well-formed sequence is shown so too.
+std::string EscapeControls(const std::string& text, bool utf8);
+
+// Reports as failed every selected folder entry that holds data ("dir/" with a size): the
+// component makes the folder, or leaves it out, and drops the data. Returns their number.
+int ReportFoldersWithData(archive::TUnZip& zip, std::ostream& out);
 
 // Every entry's path with "/" separators, one a line, in the component's order.
 void PrintNames(archive::TUnZip& zip, std::ostream& out);

@@ -40,6 +40,8 @@ void TUnzipFrame::BeginEntry(std::int64_t compressedSize, std::int64_t uncompres
   FOutputCount = 0;
   FOutputPosition = FOutput.get();
   FBytesWritten = 0;
+  FOutputLimit = std::numeric_limits<std::int64_t>::max();
+  FOverran = false;
   FRunningCRC = CrcInitial;
 }
 
@@ -62,8 +64,11 @@ std::size_t TUnzipFrame::ReadBlock(std::uint8_t* buffer) {
 // Reads the next block of the entry's unread bytes, continuing on the next volume while it
 // comes short, and decrypts it as a whole once it is complete.
 std::size_t TUnzipFrame::ReadFromVolumes(std::uint8_t* buffer) {
-  const std::size_t wanted =
-      FCompressedUnread <= 0 ? 0 : std::min(static_cast<std::size_t>(FCompressedUnread), IoBlockSize);
+  // The count stays 64-bit until it is bounded: a ZIP64 entry's 2^32 + k bytes would read as k
+  // bytes through a 32-bit size_t.
+  const std::size_t wanted = FCompressedUnread <= 0 ? 0
+                                                    : static_cast<std::size_t>(std::min<std::int64_t>(
+                                                          FCompressedUnread, static_cast<std::int64_t>(IoBlockSize)));
   FCompressedUnread -= static_cast<std::int64_t>(wanted);
   if (wanted == 0) {
     return 0;
@@ -112,6 +117,15 @@ void TUnzipFrame::FlushOutput() {
 }
 
 void TUnzipFrame::PassBlock(const std::uint8_t* block, std::size_t count) {
+  const std::int64_t room = FOutputLimit - FBytesWritten;
+  if (static_cast<std::int64_t>(count) > room) {
+    FOverran = true;
+    CutInput();
+    if (room <= 0) {
+      return;
+    }
+    count = static_cast<std::size_t>(room);
+  }
   FOutputRole.WriteOutput(block, count);
   FRunningCRC = UpdateCRC(FRunningCRC, block, count);
   FBytesWritten += static_cast<std::int64_t>(count);
@@ -120,6 +134,14 @@ void TUnzipFrame::PassBlock(const std::uint8_t* block, std::size_t count) {
     FTotalDone += static_cast<std::int64_t>(count);
     FProgress.TotalPercentDone(ProgressPercent(FTotalDone, FTotalBytes));
   }
+}
+
+// Callers take what they consumed of the chunk before they pass output on (see inflate), so
+// dropping the rest of the chunk here leaves no count behind to subtract.
+void TUnzipFrame::CutInput() noexcept {
+  FCompressedRemaining = std::min(FCompressedRemaining, -MaxLookAheadBytes - 1);
+  FCompressedUnread = 0;
+  FInputCount = 0;
 }
 
 void TUnzipFrame::SetOutputCount(std::size_t count) noexcept {

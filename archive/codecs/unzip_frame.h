@@ -51,6 +51,14 @@ class TUnzipFrame final {
   // Results of the entry: the CRC register (finish with NOT) and the bytes written.
   std::uint32_t RunningCRC() const noexcept { return FRunningCRC; }
   std::int64_t BytesWritten() const noexcept { return FBytesWritten; }
+  // Bounds the entry's output, after BeginEntry: bytes past limit are not written, and the
+  // entry's input is cut off there, so the decoder stops soon after (an entry that expands
+  // without end, or garbage decoded under a wrong password, never fills a disk). The driver
+  // bounds every entry by the size it declares; without a bound the output is unlimited.
+  void LimitOutput(std::int64_t limit) noexcept { FOutputLimit = limit; }
+  // True when the decoder produced more than the bound: such an entry is damaged, whatever its
+  // decoder says.
+  bool Overran() const noexcept { return FOverran; }
   std::int64_t TotalBytes() const noexcept { return FTotalBytes; }
   std::int64_t TotalDone() const noexcept { return FTotalDone; }
 
@@ -162,8 +170,11 @@ class TUnzipFrame final {
 
   bool ReadChunk();
   std::size_t ReadFromVolumes(std::uint8_t* buffer);
-  // Writes one block, adds it to the CRC and reports progress.
+  // Writes one block, adds it to the CRC and reports progress; bytes past the entry's size
+  // are dropped and end its input.
   void PassBlock(const std::uint8_t* block, std::size_t count);
+  // Ends the entry's input: every later request finds it exhausted.
+  void CutInput() noexcept;
 
   TFrameInput& FInputRole;
   TFrameOutput& FOutputRole;
@@ -189,6 +200,8 @@ class TUnzipFrame final {
   std::uint16_t FOutputCount = 0;
   std::int64_t FBytesWritten = 0;
   std::int64_t FUncompressedSize = 0;
+  std::int64_t FOutputLimit = std::numeric_limits<std::int64_t>::max();
+  bool FOverran = false;
   std::uint32_t FRunningCRC = CrcInitial;
   std::int64_t FTotalBytes = 0;
   std::int64_t FTotalDone = 0;

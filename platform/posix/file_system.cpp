@@ -76,6 +76,28 @@ bool RenameFile(const std::string& oldName, const std::string& newName) {
   return true;
 }
 
+bool MoveFileOver(const std::string& oldName, const std::string& newName) {
+  posix::THostPath from;
+  struct stat fromInfo {};
+  if (!StatExisting(oldName, from, fromInfo)) return false;
+  posix::THostPath to;
+  if (!posix::ResolveHostPath(newName, to)) return false;
+  if (to.IsRoot || from.IsRoot || S_ISDIR(fromInfo.st_mode)) return Fail(ErrorAccessDenied);
+  if (!to.Found) {
+    if (!to.ParentExists) return Fail(ErrorPathNotFound);
+  } else {
+    // Windows refuses to replace a read-only file, a folder or a file someone has open.
+    if (S_ISDIR(to.Info.st_mode) || (to.Info.st_mode & S_IWUSR) == 0) return Fail(ErrorAccessDenied);
+    if (posix::IsFileOpen({to.Info.st_dev, to.Info.st_ino})) return Fail(ErrorSharingViolation);
+  }
+  if (posix::IsFileOpen({fromInfo.st_dev, fromInfo.st_ino})) return Fail(ErrorSharingViolation);
+  // rename() replaces the target in one step, as MoveFileEx does.
+  if (std::rename(from.Host.c_str(), to.Host.c_str()) != 0) return FailFromErrno(errno);
+  posix::NoteEntryRemoved(from.Host);
+  if (!to.Found) posix::NoteEntryAdded(to.Host);
+  return true;
+}
+
 std::uint32_t FileGetAttr(const std::string& name) {
   posix::THostPath path;
   struct stat info {};

@@ -21,6 +21,11 @@ bool DeleteFileUtf8(const std::string& path) {
   return DeleteFile(path);
 }
 
+bool MoveFileOverUtf8(const std::string& oldPath, const std::string& newPath) {
+  const posix::TUtf8Names utf8;
+  return MoveFileOver(oldPath, newPath);
+}
+
 std::uint32_t FileGetAttrUtf8(const std::string& path) {
   const posix::TUtf8Names utf8;
   return FileGetAttr(path);

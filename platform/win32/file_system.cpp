@@ -32,6 +32,10 @@ bool RenameFile(const std::string& oldName, const std::string& newName) {
   return MoveFileA(oldName.c_str(), newName.c_str()) || RecordLastError();
 }
 
+bool MoveFileOver(const std::string& oldName, const std::string& newName) {
+  return MoveFileExA(oldName.c_str(), newName.c_str(), MOVEFILE_REPLACE_EXISTING) || RecordLastError();
+}
+
 std::uint32_t FileGetAttr(const std::string& name) {
   const DWORD attributes = GetFileAttributesA(name.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) RecordLastError();

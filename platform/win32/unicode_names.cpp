@@ -45,6 +45,10 @@ FileHandle FileOpenUtf8(const std::string& path, std::uint32_t mode) {
 
 bool DeleteFileUtf8(const std::string& path) { return DeleteFileW(Wide(path).c_str()) || RecordLastError(); }
 
+bool MoveFileOverUtf8(const std::string& oldPath, const std::string& newPath) {
+  return MoveFileExW(Wide(oldPath).c_str(), Wide(newPath).c_str(), MOVEFILE_REPLACE_EXISTING) || RecordLastError();
+}
+
 std::uint32_t FileGetAttrUtf8(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) RecordLastError();

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "archive/codecs/zip_cipher.h"
 #include "archive/unzip.h"
 #include "base/format.h"
 #include "platform/code_pages.h"
@@ -207,6 +208,14 @@ TEST_F(Extraction, UnknownMethodIsReportedInABox) {
 
 // A stream its decoder cannot read is skipped as damaged, not reported as a CRC error; its
 // file goes, and the entries after it come out.
+// A final stored deflate block of 20 bytes.
+Bytes TooLongStream() {
+  Bytes stream(5 + 20, 'z');
+  const std::uint8_t header[] = {0x01, 20, 0, 0xEB, 0xFF};
+  std::copy(std::begin(header), std::end(header), stream.begin());
+  return stream;
+}
+
 TEST_F(Extraction, DamagedStreamsAreSkippedAsDamaged) {
   struct Damaged {
     const char* Name;
@@ -220,9 +229,12 @@ TEST_F(Extraction, DamagedStreamsAreSkippedAsDamaged) {
       {"bad-tree.txt", 6, {0x00, 0x00}, {}},  // a length tree of one code instead of 64
       // Codes 300, 301: the first byte is out, then the chain would run without end.
       {"bad-chain.txt", 1, {0x2C, 0x5B, 0x06, 0x01}, {"file 14", "total 3"}},
+      // A stored block of 20 bytes under a declared size of 7: what passes the size is never
+      // written, and the entry is damaged though its stream is sound.
+      {"too-long.txt", 8, TooLongStream(), {"file 100", "total 21"}},
   };
   ZipBuilder b;
-  std::vector<std::string> expected = {"info 5 32"};
+  std::vector<std::string> expected = {"info 6 39"};
   std::int32_t index = 0;
   for (const Damaged& d : streams) {
     ZipEntry e;
@@ -236,7 +248,7 @@ TEST_F(Extraction, DamagedStreamsAreSkippedAsDamaged) {
     expected.push_back(base::Format("skip compressed data damaged %d", {index++}));
   }
   b.AddStored("good.txt", "fine");
-  for (const char* line : {"start 4 good.txt", "file 100", "total 16", "end 4 good.txt"}) expected.push_back(line);
+  for (const char* line : {"start 5 good.txt", "file 100", "total 31", "end 5 good.txt"}) expected.push_back(line);
   auto zip = Component(b);
   EXPECT_EQ(zip->UnZip(), 1);
   EXPECT_EQ(Log.Lines, expected);
@@ -313,6 +325,87 @@ TEST_F(Extraction, AnEntryLeftAtItsStartKeepsTheExistingFile) {
   EXPECT_EQ(Output("a.txt"), "precious");
 }
 
+// An existing file is replaced only by an entry that came out whole and right: a CRC error, a
+// damaged stream or an entry longer than it says leaves the old file, read-only as it was, and
+// no temporary file behind.
+TEST_F(Extraction, AFailedReplacementLeavesTheOldFileAsItWas) {
+  ZipBuilder b;
+  ZipEntry badCrc;
+  badCrc.Name = "crc.txt";
+  badCrc.Data = testing::ToBytes("new");
+  badCrc.Crc = 1234;
+  b.Add(badCrc);
+  ZipEntry tooLong;
+  tooLong.Name = "long.txt";
+  tooLong.Data = testing::ToBytes("payload");
+  tooLong.Compressed = TooLongStream();
+  tooLong.Method = 8;
+  b.Add(tooLong);
+  b.AddStored("good.txt", "new");
+  for (const char* name : {"crc.txt", "long.txt", "good.txt"}) Scratch.Write(std::string("out/") + name, "old");
+  ASSERT_TRUE(platform::FileSetAttr(Out + "\\crc.txt", platform::faReadOnly));
+  auto zip = Component(b);
+  zip->SetOverwriteMode(TUZOverwriteMode::Always);
+  EXPECT_EQ(zip->UnZip(), 1);
+  EXPECT_EQ(Output("crc.txt"), "old");
+  EXPECT_EQ(platform::FileGetAttr(Out + "\\crc.txt") & platform::faReadOnly, platform::faReadOnly);
+  EXPECT_EQ(Output("long.txt"), "old");
+  EXPECT_EQ(Output("good.txt"), "new");
+  EXPECT_EQ(Scratch.Names("out"), (std::vector<std::string>{"crc.txt", "good.txt", "long.txt"}));
+  platform::FileSetAttr(Out + "\\crc.txt", platform::faArchive);
+}
+
+// A test decodes every entry and checks its CRC with the usual events, and writes nothing.
+TEST_F(Extraction, ATestWritesNothing) {
+  ZipBuilder b;
+  b.AddStored("dir/a.txt", "alpha");
+  ZipEntry bad;
+  bad.Name = "b.txt";
+  bad.Data = testing::ToBytes("beta");
+  bad.Crc = 1;
+  b.Add(bad);
+  auto zip = Component(b);
+  zip->SetTestOnly(true);
+  EXPECT_EQ(zip->UnZip(), 1);
+  EXPECT_EQ(Log.Lines, (std::vector<std::string>{"info 2 9", "start 0 ?dir\\a.txt", "file 100", "total 56",
+                                                  "end 0 ?dir\\a.txt", "start 1 ?b.txt", "file 100", "total 100",
+                                                  "badcrc 8F910463 1 1"}));
+  EXPECT_FALSE(platform::DirectoryExists(Out));
+}
+
+// Writers that leave their data descriptors out of the offsets they record put a local header
+// a descriptor's size from where the directory says: it is found by its name there. One that
+// is nowhere near costs its own entry only.
+TEST_F(Extraction, ALocalHeaderADescriptorAwayIsFoundByItsName) {
+  ZipBuilder b;
+  for (const auto& [name, delta] : {std::pair<const char*, int>{"a.txt", 0}, {"b.txt", -16}, {"c.txt", 5}, {"d.txt", 0}}) {
+    ZipEntry e;
+    e.Name = name;
+    e.Data = testing::ToBytes(std::string("text of ") + name);
+    e.DataDescriptor = true;
+    e.LocalOffsetDelta = delta;
+    b.Add(e);
+  }
+  auto zip = Component(b);
+  EXPECT_EQ(zip->UnZip(), 3);
+  EXPECT_EQ(Output("b.txt"), "text of b.txt");
+  EXPECT_EQ(Output("d.txt"), "text of d.txt");
+  EXPECT_NE(std::find(Log.Lines.begin(), Log.Lines.end(), "skip compressed data damaged 2"), Log.Lines.end());
+}
+
+// An entry named like the archive, extracted beside it, would overwrite what is being read.
+TEST_F(Extraction, NoEntryReplacesTheArchive) {
+  ZipBuilder b;
+  b.AddStored("IN.ZIP", "not an archive");
+  b.AddStored("other.txt", "fine");
+  auto zip = Component(b);
+  zip->SetDestDir(Scratch.Path());
+  zip->SetOverwriteMode(TUZOverwriteMode::Always);
+  EXPECT_EQ(zip->UnZip(), 1);
+  EXPECT_NE(std::find(Log.Lines.begin(), Log.Lines.end(), "skip would replace the archive itself 0"), Log.Lines.end());
+  EXPECT_NE(Scratch.Read("in.zip"), "not an archive");
+}
+
 TEST_F(Extraction, DirectoriesFollowRecreateDirsAndRootDir) {
   ZipBuilder b;
   b.AddStored("a/b/c.txt", "c");
@@ -376,6 +469,27 @@ TEST_F(Extraction, DriveRelativeAndRefusedNames) {
             6);
   EXPECT_EQ(Scratch.Names(""), (std::vector<std::string>{"in.zip", "out"})) << "nothing lands beside out";
   EXPECT_EQ(Scratch.Names("out"), (std::vector<std::string>{"b", "escape.txt", "last.txt", "sub"}));
+}
+
+// A record pointing into another entry's data (here a whole entry quoted in it, as zip bombs
+// made of overlapping entries do) is skipped: no byte of the archive is extracted twice.
+TEST_F(Extraction, AnEntryInsideAnotherEntrysDataIsSkipped) {
+  ZipEntry quoted;
+  quoted.Name = "copy.txt";
+  quoted.Data = testing::ToBytes("payload");
+  ZipEntry outer;
+  outer.Name = "outer.txt";
+  outer.Data = testing::LocalHeaderBytes(quoted);
+  outer.Data.insert(outer.Data.end(), quoted.Data.begin(), quoted.Data.end());
+  quoted.LocalOffsetDelta = -static_cast<std::int64_t>(outer.Data.size());  // onto outer's data
+  ZipBuilder b;
+  b.Add(outer).Add(quoted).AddStored("after.txt", "after");
+  auto zip = Component(b);
+  EXPECT_EQ(zip->UnZip(), 2);
+  EXPECT_EQ(Output("outer.txt"), std::string(outer.Data.begin(), outer.Data.end()));
+  EXPECT_EQ(Output("after.txt"), "after");
+  EXPECT_FALSE(Exists("copy.txt"));
+  EXPECT_NE(std::find(Log.Lines.begin(), Log.Lines.end(), "skip data overlaps another entry 1"), Log.Lines.end());
 }
 
 // Without a destination an absolute or drive-qualified name is taken relative to the
@@ -580,6 +694,54 @@ TEST_F(Extraction, UnicodeNamesKeepTheirSpellingAndNeverClashSilently) {
   EXPECT_EQ(extract("unicode_path.zip"), 2);
   EXPECT_EQ(content("\xC3\xBC" "ber.txt"), "unicode");
   EXPECT_EQ(Output("stale.txt"), "stale") << "a Unicode path whose check fails is not used";
+}
+
+// The bytes of an entry encrypted with password whose header also passes the one-byte check
+// under decoy, while the data under decoy starts with the reserved block type 3 of inflate.
+Bytes EncryptedForDecoy(const Bytes& plainData, std::uint32_t crc, const std::string& password, const std::string& decoy) {
+  for (std::uint32_t seed = 0;; ++seed) {
+    Bytes plain(codecs::EncryptionHeaderSize);
+    for (std::size_t i = 0; i + 1 < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>((seed >> (i % 4 * 8)) * 31 + i);
+    plain.back() = static_cast<std::uint8_t>(crc >> 24);
+    plain.insert(plain.end(), plainData.begin(), plainData.end());
+    codecs::TZipCipher writer;
+    writer.SetupKeys(password);
+    Bytes sealed;
+    for (const std::uint8_t p : plain) {
+      sealed.push_back(static_cast<std::uint8_t>(p ^ writer.KeyStreamByte()));
+      writer.UpdateKeys(p);
+    }
+    codecs::TZipCipher reader;
+    reader.SetupKeys(decoy);
+    Bytes opened = sealed;
+    reader.DecryptBlock(opened.data(), opened.size());
+    codecs::TZipCipher empty;
+    Bytes unopened = sealed;
+    empty.DecryptBlock(unopened.data(), unopened.size());
+    if (opened[11] == plain[11] && ((opened[12] >> 1) & 3) == 3 && unopened[11] != plain[11]) return sealed;
+  }
+}
+
+// A wrong password that passes the one-byte check shows as garbage, whatever the decoder calls
+// it: the password is asked for again, not the entry given up as damaged.
+TEST_F(Extraction, AWrongPasswordCaughtByTheDecoderIsAskedAgain) {
+  const Bytes text = testing::ToBytes("hello");
+  Bytes deflated = {0x01, 5, 0, 0xFA, 0xFF};
+  deflated.insert(deflated.end(), text.begin(), text.end());
+  ZipEntry e;
+  e.Name = "secret.txt";
+  e.Data = text;
+  e.Method = 8;
+  e.Flags = 1;
+  e.Compressed = EncryptedForDecoy(deflated, testing::Crc32(text), "right", "decoy");
+  ZipBuilder b;
+  b.Add(e);
+  auto zip = Component(b);
+  Log.AttachPasswords(*zip);
+  Log.Passwords = {"decoy", "right"};
+  EXPECT_EQ(zip->UnZip(), 1);
+  EXPECT_EQ(Output("secret.txt"), "hello");
+  EXPECT_EQ(std::count_if(Log.Lines.begin(), Log.Lines.end(), [](const std::string& l) { return l.rfind("password", 0) == 0; }), 2);
 }
 
 TEST_F(Extraction, PasswordsAreAskedForAndKept) {

@@ -57,6 +57,17 @@ TEST(UnzipFrame, ReadsTheEntryInChunksAndCountsEveryRequest) {
                            "read 8000 got 8000"}));
 }
 
+// A ZIP64 entry's count of unread bytes stays 64-bit until it is bounded by the chunk size:
+// through a 32-bit size_t, 2^32 + 5 would read as 5.
+TEST(UnzipFrame, AZip64CountIsBoundedBeforeItIsNarrowed) {
+  MemoryHost host(Counting(16000));
+  TUnzipFrame frame(host);
+  frame.BeginEntry((std::int64_t{1} << 32) + 5, 0, false);
+  std::uint16_t byte = 0;
+  ASSERT_EQ(frame.ReadByte(byte), ByteDelivered);
+  EXPECT_EQ(host.Log, (Log{"messages", "read 16000 got 16000"}));
+}
+
 TEST(UnzipFrame, ShortSingleVolumeArchiveFailsAtTheFirstShortChunk) {
   MemoryHost host(Counting(17000));
   TUnzipFrame frame(host);

@@ -98,6 +98,21 @@ check exit_code_is 1 "$tool" -q -o -d "$work/hostile/dest" "$work/hostile.zip"
 check test "$(ls "$work/hostile")" = dest
 check test -f "$work/hostile/dest/up.txt" -a -f "$work/hostile/dest/drive.txt" -a -f "$work/hostile/dest/abs/root.txt"
 
+# Control characters in names are shown escaped: no forged report line, no terminal escape. A
+# folder entry that holds data is reported, not dropped silently.
+python3 - "$work/controls.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    z.writestr("evil\n  extracted forged.txt\x1b[2J.txt", "x")
+    z.writestr("dir/", "data")
+PY
+escaped_names() {
+  out=$("$tool" -o -d "$work/controls" "$work/controls.zip")
+  [ $? -eq 1 ] && echo "$out" | grep -qxF '  failed: evil\x0a  extracted forged.txt\x1b[2J.txt (name not allowed)' &&
+    echo "$out" | grep -qxF '  failed: dir/ (a folder entry that holds data)' && ! echo "$out" | grep -q $'^  extracted forged\\|\e'
+}
+check escaped_names
+
 # The same archive twice with overwriting: both runs succeed and give the same files.
 check exit_code_is 0 "$tool" -q -o -d "$work/twice" "$fixtures/plain.zip"
 check exit_code_is 0 "$tool" -q -o -d "$work/twice" "$fixtures/plain.zip"
