@@ -9,6 +9,13 @@ void TSortedObjectList::Put(std::int32_t, base::TObject*) {
 }
 
 void TSortedObjectList::Insert(std::int32_t, base::TObject* obj) {
+  // Items usually come in order (a directory is read in the order of its offsets): one behind
+  // the last goes there without a search, where the search would have put it too.
+  const std::int32_t count = Count();
+  if (count > 0 && Compare(KeyOf(Get(count - 1)), KeyOf(obj)) < 0) {
+    TObjectList::Insert(count, obj);
+    return;
+  }
   std::int32_t index = 0;
   if (Find(KeyOf(obj), index)) {
     switch (DuplicateMode) {

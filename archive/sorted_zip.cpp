@@ -1,6 +1,7 @@
 #include "archive/sorted_zip.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "base/date_time.h"
 #include "base/exceptions.h"
@@ -11,8 +12,16 @@ namespace qel::archive {
 
 namespace {
 
+// The lists hold entries themselves, so the exact type is checked first: a comparison runs
+// for every step of every sorted insertion, and a dynamic_cast there was a third of the time
+// of reading a directory of 65 535 entries.
+const TZipHeaderInfo* EntryOrNull(const base::TObject* obj) {
+  if (obj != nullptr && typeid(*obj) == typeid(TZipHeaderInfo)) return static_cast<const TZipHeaderInfo*>(obj);
+  return dynamic_cast<const TZipHeaderInfo*>(obj);
+}
+
 const TZipHeaderInfo& AsEntry(const base::TObject* obj) {
-  const auto* entry = dynamic_cast<const TZipHeaderInfo*>(obj);
+  const auto* entry = EntryOrNull(obj);
   if (entry == nullptr) {
     throw base::EConvertError(
         base::Format("Cannot compare a %s with an archive entry", {obj != nullptr ? obj->ClassName() : "nil"}));
@@ -66,7 +75,7 @@ int TSortedZip::Compare(const base::TObject* item, const base::TObject* key) con
 }
 
 TZipHeaderInfo* TSortedZip::Entry(std::int32_t index) const {
-  return dynamic_cast<TZipHeaderInfo*>(Get(index));
+  return const_cast<TZipHeaderInfo*>(EntryOrNull(Get(index)));
 }
 
 }  // namespace qel::archive
