@@ -63,7 +63,10 @@ class TInstallation::TArchiveListener final {
       : FInstallation(installation), FArchive(archive), FSaved(Handlers(archive)) {
     archive.OnStartUnZipInfo = [this](base::TObject&, std::int32_t count, std::int64_t, bool&) { FAnnounced = count; };
     archive.OnStartUnZip = [this](base::TObject&, std::int32_t index, const std::string& name, bool&) {
-      if (!FArchive.Filename(index).empty()) FInstallation.FJournal.BeforeFile(name);
+      if (!FArchive.Filename(index).empty()) {
+        FInstallation.FJournal.BeforeFile(name);
+        FStartedName = {index, name};
+      }
       FInstallation.FProgress.FileStarted(EntryPath(index), ++FStarted, FAnnounced);
     };
     archive.OnFilePercentDone = [this](base::TObject&, std::int32_t percent) {
@@ -122,14 +125,18 @@ class TInstallation::TArchiveListener final {
   }
 
   std::string EntryPath(std::int32_t index) const { return FArchive.Pathname(index) + FArchive.Filename(index); }
+  // A lost entry wrote nothing: the working file an earlier install left there, set aside
+  // for it, goes back at once, so a repair from a damaged image never costs a file that worked.
   void Lose(std::int32_t index, const std::string& reason) {
     ++FLosses;
     FInstallation.FLost.push_back(EntryPath(index) + ": " + reason);
+    if (FStartedName.first == index) FInstallation.FJournal.PutBack(FStartedName.second);
   }
 
   TInstallation& FInstallation;
   archive::TUnZip& FArchive;
   THandlers FSaved;
+  std::pair<std::int32_t, std::string> FStartedName{-1, {}};  // the entry in hand and its file
   std::int32_t FAnnounced = 0;
   std::int32_t FStarted = 0;
   std::size_t FLosses = 0;

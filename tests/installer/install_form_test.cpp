@@ -303,6 +303,30 @@ TEST_F(InstallerTest, AnEntryLostInExtractionIsReportedInsteadOfCompletion) {
   EXPECT_EQ(UninstallEntry("DisplayName"), "Qel Orvane");
 }
 
+// A repair from an image with a damaged entry keeps the working file that entry would have
+// replaced; an entry named like a set-aside copy is a file like any other.
+TEST_F(InstallerTest, ARepairFromADamagedImageKeepsTheWorkingFile) {
+  {
+    TInstallForm form({}, FSource.Path() + "Install.exe");
+    Install(form, InstallDir());
+  }
+  testing::ZipBuilder image;
+  testing::ZipEntry damaged;
+  damaged.Name = "DoVra.exe";
+  damaged.Data = testing::ToBytes("main program 2");
+  damaged.Crc = 0x12345678;
+  image.Add(damaged);
+  image.AddStored("DoVra.exe.qel-setup-old", "an entry of its own");
+  WriteImage(image);
+  {
+    TInstallForm form({}, FSource.Path() + "Install.exe");
+    Install(form, InstallDir(), platform::idOK);
+  }
+  EXPECT_EQ(FTarget.Read("Suite\\DoVra.exe"), "main program");
+  EXPECT_EQ(FTarget.Read("Suite\\DoVra.exe.qel-setup-old"), "an entry of its own");
+  EXPECT_FALSE(platform::DirectoryExists(InstallDir() + "\\~qel-setup-old"));
+}
+
 // Closing the window during extraction asks first; on OK the install still runs to its end,
 // and its completion question is shown and answered rather than swept away by the close.
 TEST_F(InstallerTest, ACloseDuringExtractionStillGetsTheCompletionQuestionAnswered) {
@@ -441,10 +465,10 @@ TEST_F(InstallerTest, AFailedRepairLeavesTheEarlierInstallAsItWas) {
   EXPECT_EQ(read("Docs\\readme.txt"), "read me");
   EXPECT_EQ(read("install.dat"), manifest);
   EXPECT_FALSE(platform::FileExists(directory + "\\Docs\\new.txt"));
-  EXPECT_FALSE(platform::FileExists(directory + "\\DoVra.exe.qel-setup-old"));
+  EXPECT_FALSE(platform::DirectoryExists(directory + "\\~qel-setup-old"));
   for (const auto& row : {"Qel Dovra", "Uninstall"}) {
     EXPECT_TRUE(platform::FileExists(MenuFolder() + "\\" + row + ".lnk")) << row;
-    EXPECT_FALSE(platform::FileExists(MenuFolder() + "\\" + row + ".lnk.qel-setup-old")) << row;
+    EXPECT_FALSE(platform::DirectoryExists(MenuFolder() + "\\~qel-setup-old")) << row;
   }
   EXPECT_EQ(UninstallEntry("UninstallString"), "\"" + directory + "\\Install.exe\" u");
 }
