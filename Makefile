@@ -6,13 +6,15 @@ SANITIZE := $(BUILD)/sanitize
 WIN32 := $(BUILD)/win32
 WIN64 := $(BUILD)/win64
 FUZZ := $(BUILD)/fuzz
+CONSUMER := $(BUILD)/consumer
+CONSUMER_PREFIX := $(BUILD)/consumer-prefix
 # The readers under fuzz: fuzz/<name>_target.cpp, the program fuzz_<name>.
 FUZZ_TARGETS := directory decoder name_mask manifest hive shell_link
 FUZZ_SECONDS ?= 15
 WINE_ENV = WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 CMAKE_FLAGS ?=
 
-.PHONY: all native installer sanitize win32 win64 fuzz test test-native test-sanitize test-win32 test-win64 test-fuzz setup demo clean
+.PHONY: all native installer sanitize win32 win64 fuzz test test-native test-sanitize test-win32 test-win64 test-fuzz test-consumer setup demo clean
 
 all: native
 
@@ -91,8 +93,28 @@ test-fuzz:
 	  $(MAKE) --no-print-directory fuzz && ./fuzz/run.sh $(FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS); \
 	fi
 
-# Every test: native, under the sanitizers, the Windows builds under Wine, and the fuzz run.
-test: test-native test-sanitize test-win32 test-win64 test-fuzz
+# The component as another program uses it: installed from the native build into a prefix of
+# its own, the example built against that prefix with find_package (and with pkg-config where
+# it is installed), and each run on an archive made for it.
+test-consumer: native
+	rm -rf $(CONSUMER) $(CONSUMER_PREFIX)
+	cmake --install $(NATIVE) --prefix $(CONSUMER_PREFIX) --component QelUnzip
+	cmake -S examples -B $(CONSUMER)/cmake -G Ninja -DCMAKE_PREFIX_PATH=$(abspath $(CONSUMER_PREFIX))
+	cmake --build $(CONSUMER)/cmake -j $(JOBS)
+	./examples/check.sh $(CONSUMER)/cmake/unzip_example $(CONSUMER)/cmake/run
+	@if command -v pkg-config >/dev/null 2>&1; then \
+	  pc=$$(dirname $$(find $(CONSUMER_PREFIX) -name qelunzip.pc)) && \
+	  echo "g++ -std=c++20 examples/unzip_example.cpp \$$(pkg-config --cflags --libs qelunzip)" && \
+	  g++ -std=c++20 -o $(CONSUMER)/unzip_example_pc examples/unzip_example.cpp \
+	    $$(PKG_CONFIG_PATH=$$pc pkg-config --cflags --libs qelunzip) && \
+	  ./examples/check.sh $(CONSUMER)/unzip_example_pc $(CONSUMER)/pkg-config-run; \
+	else \
+	  echo "The pkg-config build of the example is skipped: pkg-config is not installed."; \
+	fi
+
+# Every test: native, under the sanitizers, the Windows builds under Wine, the fuzz run, and the
+# component installed for another program.
+test: test-native test-sanitize test-win32 test-win64 test-fuzz test-consumer
 
 # The native installer on a demo archive, in a sandbox of its own under build/demo.
 demo:

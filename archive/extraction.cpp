@@ -42,6 +42,9 @@ class TScopeExit final {
   std::function<void()> FAction;
 };
 
+constexpr const char* SkippedText = "skipped";
+constexpr const char* CrcErrorText = "CRC error";
+
 TSkipReason SkipReasonOf(codecs::TCodecStatus status) {
   return status == codecs::TCodecStatus::OutOfMemory ? TSkipReason::srOutOfMemory : TSkipReason::srDamagedData;
 }
@@ -52,9 +55,12 @@ class TExtraction final {
       : FZip(zip), FAccess(access), FInput(zip, access, FCipher), FProgress(zip), FFrame(FInput, FOutput, FProgress) {}
 
   std::int32_t Run();
+  // A run of the one entry, into the output openOutput opens.
+  TEntryOutcome RunEntry(std::int32_t index, const std::function<void(TEntryOutput&)>& openOutput);
 
  private:
   std::int64_t SelectEntries();
+  bool TakeUpEntry(std::int32_t index);
   void HandleEntry(std::int32_t index);
   bool PositionAtData();
   bool ProvideFolder(const std::string& path, const std::string& unicodeFolder);
@@ -65,7 +71,7 @@ class TExtraction final {
   bool IsArchiveVolume(const TOutputFile& output) const;
   bool CreateOutput(const TOutputFile& output);
   bool OpenOutput(const TOutputFile& output);
-  void TestEntry(std::int32_t index);
+  bool ExtractAsStored(std::int32_t index, const std::function<void(TEntryOutput&)>& openOutput);
   void BeginEntryData();
   static std::optional<TOutputFile> StagingFileFor(const TOutputFile& output);
   bool DecodeVerified(std::int32_t index, const TOutputFile* file);
@@ -87,6 +93,7 @@ class TExtraction final {
   TZipHeaderInfo FWork;      // the working copy of the entry in hand
   std::int32_t FResult = 0;
   bool FRetry = false;
+  std::string FFailure;  // why the entry in hand did not come out right, in a few words
   // The names this run has written, by their ANSI spelling in upper case.
   struct TWrittenName {
     std::string PlatformName;
@@ -162,19 +169,40 @@ std::int64_t TExtraction::SelectEntries() {
   return totalBytes;
 }
 
-void TExtraction::HandleEntry(std::int32_t index) {
+TEntryOutcome TExtraction::RunEntry(std::int32_t index, const std::function<void(TEntryOutput&)>& openOutput) {
+  const std::int64_t totalBytes = FZip.Entry(index).UncompressedSize;
+  FResult = 1;
+  bool stopNow = false;
+  if (FZip.OnStartUnZipInfo) FZip.OnStartUnZipInfo(FZip, FResult, totalBytes, stopNow);
+  if (stopNow) return {false, SkippedText};
+  FFrame.BeginRun(totalBytes);
+  bool extracted = false;
+  do {
+    extracted = TakeUpEntry(index) && ExtractAsStored(index, openOutput);
+  } while (FRetry);
+  return {extracted, extracted ? std::string() : FFailure};
+}
+
+// Takes up the entry afresh (a retry starts from its header again) and finds its data: false
+// when it was skipped.
+bool TExtraction::TakeUpEntry(std::int32_t index) {
   FRetry = false;
   FWork.Assign(FZip.Entry(index));
   if (FWork.OverlapsEarlierEntry) {
     SkipEntry(TSkipReason::srOverlap, index);
-    return;
+    return false;
   }
   if (!FWork.FileName().empty() && !PositionAtData()) {
     SkipEntry(TSkipReason::srDamagedData, index);
-    return;
+    return false;
   }
+  return true;
+}
+
+void TExtraction::HandleEntry(std::int32_t index) {
+  if (!TakeUpEntry(index)) return;
   if (FZip.TestOnly()) {
-    TestEntry(index);
+    ExtractAsStored(index, [](TEntryOutput& output) { output.OpenNothing(); });
     return;
   }
 
@@ -264,24 +292,30 @@ void TExtraction::HandleEntry(std::int32_t index) {
   if (FZip.OnEndUnZip) FZip.OnEndUnZip(FZip, index, output.Name());
 }
 
-// A test: the entry decoded and checked into nothing, named as it is stored.
-void TExtraction::TestEntry(std::int32_t index) {
-  if (FWork.FileName().empty()) return;
+// The entry decoded and checked into an output that is no file of its own (nothing, for a
+// test), named as it is stored. True when it came out right; a folder has nothing to come out.
+bool TExtraction::ExtractAsStored(std::int32_t index, const std::function<void(TEntryOutput&)>& openOutput) {
+  if (FWork.FileName().empty()) return true;
   if (!codecs::SupportedMethod(FWork.CompressionMethod)) {
     SkipEntry(TSkipReason::srUnsupportedMethod, index);
-    return;
+    return false;
   }
   if (FWork.Encrypted() && !PasswordFits(index)) {
     SkipEntry(TSkipReason::srBadPassword, index);
-    return;
+    return false;
   }
   const std::string name = FWork.Directory() + FWork.FileName();
   BeginEntryData();
   bool skip = false;
   if (FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, name, skip);
-  if (skip) return;
-  FOutput.OpenNothing();
-  if (DecodeVerified(index, nullptr) && FZip.OnEndUnZip) FZip.OnEndUnZip(FZip, index, name);
+  if (skip) {
+    FFailure = SkippedText;
+    return false;
+  }
+  openOutput(FOutput);
+  if (!DecodeVerified(index, nullptr)) return false;
+  if (FZip.OnEndUnZip) FZip.OnEndUnZip(FZip, index, name);
+  return true;
 }
 
 void TExtraction::BeginEntryData() {
@@ -308,6 +342,7 @@ bool TExtraction::DecodeVerified(std::int32_t index, const TOutputFile* file) {
   }
   const std::uint32_t crc = ~FFrame.RunningCRC();
   if (crc == FWork.Crc32) return true;
+  FFailure = CrcErrorText;
   if (FWork.Encrypted()) {
     RetryOrSkipPassword(index);
   } else if (FZip.OnBadCRC) {
@@ -504,7 +539,9 @@ void TExtraction::RetryOrSkipPassword(std::int32_t index) {
       FRetry = true;
     }
   }
-  if (!FRetry && FZip.OnSkippingFile) FZip.OnSkippingFile(FZip, TSkipReason::srBadPassword, index);
+  if (FRetry) return;
+  FFailure = SkipReasonText(TSkipReason::srBadPassword);
+  if (FZip.OnSkippingFile) FZip.OnSkippingFile(FZip, TSkipReason::srBadPassword, index);
 }
 
 void TExtraction::DiscardOutput(const TOutputFile* output) {
@@ -516,6 +553,7 @@ void TExtraction::DiscardOutput(const TOutputFile* output) {
 }
 
 void TExtraction::SkipEntry(TSkipReason reason, std::int32_t index) {
+  FFailure = SkipReasonText(reason);
   if (FZip.OnSkippingFile) FZip.OnSkippingFile(FZip, reason, index);
   --FResult;
 }
@@ -525,6 +563,17 @@ void TExtraction::SkipEntry(TSkipReason reason, std::int32_t index) {
 std::int32_t RunExtraction(TUnZip& zip, TExtractionAccess& access) {
   TExtraction extraction(zip, access);
   return extraction.Run();
+}
+
+TEntryOutcome ExtractEntry(TUnZip& zip, TExtractionAccess& access, std::int32_t index, base::TStream& out) {
+  TExtraction extraction(zip, access);
+  return extraction.RunEntry(index, [&out](TEntryOutput& output) { output.OpenStream(out); });
+}
+
+TEntryOutcome ExtractEntry(TUnZip& zip, TExtractionAccess& access, std::int32_t index,
+                           std::vector<std::uint8_t>& out) {
+  TExtraction extraction(zip, access);
+  return extraction.RunEntry(index, [&out](TEntryOutput& output) { output.OpenMemory(out); });
 }
 
 }  // namespace qel::archive

@@ -23,22 +23,47 @@ void TArchiveInput::LoadNextDisk() {
 }
 
 void TEntryOutput::Open(const TOutputFile& file) {
+  Forget();
   FFileName = file.Name();
   FFile = std::make_unique<TLFNFileStream>(file.PlatformName(), base::fmCreate, file.Encoding());
 }
 
-void TEntryOutput::OpenNothing() {
+void TEntryOutput::OpenNothing() { Forget(); }
+
+void TEntryOutput::OpenStream(base::TStream& stream) {
+  Forget();
+  FStreamStart = stream.Position();
+  FStreamWasAtEnd = stream.Size() == FStreamStart;
+  FStream = &stream;
+}
+
+void TEntryOutput::OpenMemory(std::vector<std::uint8_t>& memory) {
+  Forget();
+  FMemoryStart = memory.size();
+  FMemory = &memory;
+}
+
+void TEntryOutput::Forget() {
   FFile.reset();
   FFileName.clear();
+  FStream = nullptr;
+  FMemory = nullptr;
 }
 
 void TEntryOutput::WriteOutput(const std::uint8_t* data, std::size_t count) {
-  if (!FFile) return;
+  // The frame hands over at most one output block at a time, far below 2 GB.
   const auto wanted = static_cast<std::int32_t>(count);
-  if (FFile->Write(data, wanted) != wanted) RaiseWriteError();
+  if (FFile) {
+    if (FFile->Write(data, wanted) != wanted) RaiseWriteError();
+  } else if (FStream) {
+    FStream->WriteBuffer(data, wanted);
+  } else if (FMemory) {
+    FMemory->insert(FMemory->end(), data, data + count);
+  }
 }
 
 // The bytes still in the stream's buffer must reach the disk before the file counts as written.
+// A caller's stream is the caller's to flush.
 void TEntryOutput::Close(std::optional<std::uint32_t> lastWriteTime) {
   if (!FFile) return;
   if (!FFile->Flush()) RaiseWriteError();
@@ -47,11 +72,21 @@ void TEntryOutput::Close(std::optional<std::uint32_t> lastWriteTime) {
 }
 
 void TEntryOutput::Abandon() noexcept {
+  if (FMemory) FMemory->resize(FMemoryStart);
+  try {
+    if (FStream) {
+      FStream->Seek(FStreamStart, 0);
+      if (FStreamWasAtEnd) FStream->SetSize(FStreamStart);
+    }
+  } catch (...) {
+    // A stream that cannot go back keeps the bytes; the caller hears the entry failed.
+  }
   try {
     FFile.reset();
   } catch (...) {
     // The file is deleted next; what its last bytes did does not matter.
   }
+  Forget();
 }
 
 void TEntryOutput::RaiseWriteError() const {

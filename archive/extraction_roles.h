@@ -6,12 +6,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/codecs/frame_host.h"
 #include "archive/codecs/zip_cipher.h"
 #include "archive/extraction.h"
 #include "archive/lfn_file_stream.h"
 #include "archive/output_file.h"
+#include "base/stream.h"
 
 namespace qel::archive {
 
@@ -32,26 +34,41 @@ class TArchiveInput final : public codecs::TFrameInput {
   codecs::TZipCipher& FCipher;
 };
 
-// The file of the entry in hand. A write the disk refuses raises EWriteError naming the file.
+// Where the entry in hand goes: its file, a caller's stream, memory, or nowhere. A write the
+// disk refuses raises EWriteError naming the file; a stream that refuses bytes raises its own.
 class TEntryOutput final : public codecs::TFrameOutput {
  public:
   // Creates (or truncates) the file; raises the stream's EFCreateError when it cannot.
   void Open(const TOutputFile& file);
   // No file: the bytes are only counted and checked (a test of the archive).
   void OpenNothing();
+  // The caller's stream, written from its position on.
+  void OpenStream(base::TStream& stream);
+  // Appended to the caller's block of memory.
+  void OpenMemory(std::vector<std::uint8_t>& memory);
   void WriteOutput(const std::uint8_t* data, std::size_t count) override;
   // Writes what the buffer still holds, gives the file lastWriteTime (an MS-DOS date and
   // time, local) when one is given, and closes it; raises when the disk refuses the bytes.
-  // A time the system refuses is not reported.
+  // A time the system refuses is not reported. A stream or memory stays in hand until the next
+  // Open: the CRC is checked after Close, and a failed entry's bytes must still be taken back.
   void Close(std::optional<std::uint32_t> lastWriteTime);
   // Closes without caring what becomes of the bytes still buffered (the file is given up).
+  // A stream goes back to where the entry started in it, and memory back to its size then, so
+  // neither keeps a failed entry's bytes, nor a retried entry's first attempt; a stream the
+  // entry was added at the end of is also cut there, one that cannot go back keeps them.
   void Abandon() noexcept;
 
  private:
   [[noreturn]] void RaiseWriteError() const;
+  void Forget();
 
   std::unique_ptr<TLFNFileStream> FFile;
   std::string FFileName;
+  base::TStream* FStream = nullptr;
+  std::int64_t FStreamStart = 0;
+  bool FStreamWasAtEnd = false;
+  std::vector<std::uint8_t>* FMemory = nullptr;
+  std::size_t FMemoryStart = 0;
 };
 
 // The published progress events, and the window messages between chunks of input.

@@ -8,6 +8,7 @@
 
 #include "archive/data_descriptor.h"
 #include "archive/file_helpers.h"
+#include "archive/stored_name.h"
 #include "base/exceptions.h"
 #include "base/format.h"
 #include "base/text.h"
@@ -461,6 +462,25 @@ std::int32_t TUnZip::UnZip() {
   return result;
 }
 
+bool TUnZip::UnZipToStream(std::int32_t index, base::TStream& out) {
+  TCloseZipOnExit closer(*this);
+  OpenZip();
+  return ExtractEntry(*this, *this, index, out).Extracted;
+}
+
+std::vector<std::uint8_t> TUnZip::UnZipToMemory(std::int32_t index) {
+  TCloseZipOnExit closer(*this);
+  OpenZip();
+  std::vector<std::uint8_t> bytes;
+  const TEntryOutcome outcome = ExtractEntry(*this, *this, index, bytes);
+  if (!outcome.Extracted) {
+    const TZipHeaderInfo& entry = ViewEntry(index);
+    throw EUnzipEntryError(
+        base::Format("Cannot extract \"%s\": %s", {entry.Directory() + entry.FileName(), outcome.Failure}));
+  }
+  return bytes;
+}
+
 // --- the entries ---
 
 std::int32_t TUnZip::Count() const { return FFiles ? FFiles->Count() : 0; }
@@ -479,6 +499,17 @@ TZipHeaderInfo& TUnZip::ViewEntry(std::int32_t index) const {
 const TZipHeaderInfo& TUnZip::Entry(std::int32_t index) const { return ViewEntry(index); }
 std::string TUnZip::Filename(std::int32_t index) const { return ViewEntry(index).FileName(); }
 std::string TUnZip::Pathname(std::int32_t index) const { return ViewEntry(index).Directory(); }
+
+// The separators are ASCII, the same in both spellings: the UTF-8 name splits where the ANSI one does.
+std::string TUnZip::Utf8Filename(std::int32_t index) const {
+  const TZipHeaderInfo& entry = ViewEntry(index);
+  return entry.Utf8Name.empty() ? platform::AnsiToUtf8(entry.FileName()) : SplitStoredName(entry.Utf8Name).FileName;
+}
+
+std::string TUnZip::Utf8Pathname(std::int32_t index) const {
+  const TZipHeaderInfo& entry = ViewEntry(index);
+  return entry.Utf8Name.empty() ? platform::AnsiToUtf8(entry.Directory()) : SplitStoredName(entry.Utf8Name).Directory;
+}
 
 base::TDateTime TUnZip::DateTime(std::int32_t index) const {
   base::TDateTime value = 0;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/end_central.h"
 #include "archive/extraction.h"
@@ -15,6 +16,7 @@
 #include "archive/zip_header_info.h"
 #include "base/date_time.h"
 #include "base/object.h"
+#include "base/stream.h"
 #include "base/string_list.h"
 
 namespace qel::archive {
@@ -66,6 +68,11 @@ class TUnZip : public base::TObject, private TExtractionAccess {
   // written anywhere (OnStartUnZip and OnEndUnZip name the entry as stored).
   bool TestOnly() const { return FTestOnly; }
   void SetTestOnly(bool value) { FTestOnly = value; }
+  // The one password tried on every encrypted entry, kept between runs and archives. A program
+  // that knows it sets it before extracting; OnBadPassword is asked only when it does not fit,
+  // and a password that handler gives replaces it.
+  const std::string& Password() const override { return FPassword; }
+  void SetPassword(const std::string& value) override { FPassword = value; }
 
   // --- published events (empty when no handler is assigned) ---
   TStartUnzipInfo OnStartUnZipInfo;
@@ -103,11 +110,33 @@ class TUnZip : public base::TObject, private TExtractionAccess {
   // Extracts the selected entries; returns their number less those skipped or failed.
   std::int32_t UnZip();
 
+  // Extracts the one entry of the view into the caller's stream, from its position on, as
+  // TestOnly tests an entry: the same method, password dialogue, size bound and CRC check, the
+  // same events in their order, the entry named as stored, and nothing on disk; the selection,
+  // DestDir and the overwrite rules play no part. Opens the archive as UnZip does.
+  // True when the entry came out right (a folder entry writes nothing and is true). False when
+  // it was skipped or failed, as OnSkippingFile or OnBadCRC tell, or when OnStartUnZipInfo or
+  // OnStartUnZip left it: the stream is then back where it stood and, when the entry was
+  // added at its end, cut there. Raises what UnZip raises (a damaged archive, a missing disk),
+  // what the stream raises when it refuses bytes, and EListError for an index out of range.
+  bool UnZipToStream(std::int32_t index, base::TStream& out);
+  // The entry's bytes, checked in the same way. Where UnZipToStream would return false this
+  // raises EUnzipEntryError, naming the entry and why. The memory grows with the bytes decoded,
+  // never past the size the entry declares; for entries larger than memory use UnZipToStream.
+  std::vector<std::uint8_t> UnZipToMemory(std::int32_t index);
+
   // --- the entries, by index into the entry view ---
   // 0 until an operation has read the directory; it never opens the archive itself.
   std::int32_t Count() const;
+  // The name as the program holds it: ANSI text, "\" separators, Pathname the directory
+  // (with its closing "\", or empty) and Filename the rest.
   std::string Filename(std::int32_t index) const;
   std::string Pathname(std::int32_t index) const;
+  // The same two parts in UTF-8, whatever the code pages: the name the archive gives in Unicode
+  // where it gives one (also the letters the ANSI spelling had to replace), else the ANSI
+  // spelling converted. Utf8Pathname(i) + Utf8Filename(i) is the whole name.
+  std::string Utf8Filename(std::int32_t index) const;
+  std::string Utf8Pathname(std::int32_t index) const;
   // The entry's date and time; the current date and time when the stored one is not valid.
   base::TDateTime DateTime(std::int32_t index) const;
   // Comments are read from the archive on first request and then kept.
@@ -171,7 +200,7 @@ class TUnZip : public base::TObject, private TExtractionAccess {
   TMultiMode FMultiMode = TMultiMode::mmNone;
   bool FCheckDiskLabels = true;
   std::string FLastDiskName;  // the name of a split archive's last disk, for the default disk names
-  std::string FPassword;      // tried on encrypted entries; changed only through OnBadPassword
+  std::string FPassword;      // tried on encrypted entries; set by the program or through OnBadPassword
 
  private:
   TSortedZip& View() const;
@@ -180,8 +209,6 @@ class TUnZip : public base::TObject, private TExtractionAccess {
   TLFNFileStream& ArchiveStream() override { return *FZipStream; }
   std::int32_t CurrentDisk() const override { return FCurrentDisk; }
   void SetSelected(std::int32_t index, bool selected) override { ViewEntry(index).Selected = selected; }
-  const std::string& Password() const override { return FPassword; }
-  void SetPassword(const std::string& password) override { FPassword = password; }
   std::vector<std::string> VolumeNames() const override;
 };
 

@@ -12,5 +12,7 @@ inline constexpr const char* PrematureEndText = "Premature end of file reached";
 QEL_DECLARE_EXCEPTION(EIncompleteZip, base::Exception);
 // The user cancelled a dialog or a request for another disk.
 QEL_DECLARE_EXCEPTION(EUserCanceled, base::Exception);
+// One entry asked for in memory did not come out right: 'Cannot extract "name": reason'.
+QEL_DECLARE_EXCEPTION(EUnzipEntryError, base::Exception);
 
 }  // namespace qel::archive

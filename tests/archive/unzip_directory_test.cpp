@@ -409,6 +409,26 @@ TEST_F(UnZipOnDisk, SortModesGiveViewsOfTheSameEntries) {
   EXPECT_EQ(zip.Filename(0), "readme.txt");
 }
 
+// A name in UTF-8 keeps the letters its ANSI spelling replaced; an OEM name converts through
+// its ANSI spelling. Both split into directory and file name as the ANSI pair does.
+TEST_F(UnZipOnDisk, Utf8NamesSpellWhatTheCodePagesCannot) {
+  ZipBuilder builder;
+  ZipEntry unicode;
+  unicode.Name = "\xD0\xBC\xD0\xB8\xD1\x80/caf\xC3\xA9.txt";  // мир/café.txt
+  unicode.Flags = 0x0800;
+  builder.Add(unicode);
+  builder.AddStored("d\x82j\x85/\x82t\x82.txt", "");  // déjà/été.txt in code page 437
+  TUnZip zip;
+  zip.SetZipName(Write(builder));
+  zip.OpenZip();
+  ASSERT_EQ(zip.Count(), 2);
+  EXPECT_EQ(zip.Pathname(0) + zip.Filename(0), "___\\caf\xE9.txt");
+  EXPECT_EQ(zip.Utf8Pathname(0), "\xD0\xBC\xD0\xB8\xD1\x80\\");
+  EXPECT_EQ(zip.Utf8Filename(0), "caf\xC3\xA9.txt");
+  EXPECT_EQ(zip.Utf8Pathname(1), "d\xC3\xA9j\xC3\xA0\\");
+  EXPECT_EQ(zip.Utf8Filename(1), "\xC3\xA9t\xC3\xA9.txt");
+}
+
 TEST(UnZipProperties, SettersNormaliseTheirValues) {
   TUnZip zip;
   EXPECT_EQ(zip.ThisVersion(), 210);

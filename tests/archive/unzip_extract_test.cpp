@@ -744,6 +744,64 @@ TEST_F(Extraction, AWrongPasswordCaughtByTheDecoderIsAskedAgain) {
   EXPECT_EQ(std::count_if(Log.Lines.begin(), Log.Lines.end(), [](const std::string& l) { return l.rfind("password", 0) == 0; }), 2);
 }
 
+TEST_F(Extraction, APasswordGivenBeforehandOpensTheEntryWithoutAsking) {
+  const Bytes text = testing::ToBytes("hello");
+  ZipEntry e;
+  e.Name = "secret.txt";
+  e.Data = text;
+  e.Flags = 1;
+  e.Compressed = EncryptedForDecoy(text, testing::Crc32(text), "right", "decoy");
+  ZipBuilder b;
+  b.Add(e);
+  auto zip = Component(b);
+  Log.AttachPasswords(*zip);
+  zip->SetPassword("right");
+  EXPECT_EQ(zip->UnZip(), 1);
+  EXPECT_EQ(Output("secret.txt"), "hello");
+  EXPECT_EQ(Log.Lines, (std::vector<std::string>{"info 1 5", "start 0 secret.txt", "file 100", "total 100",
+                                                  "end 0 secret.txt"}));
+}
+
+// An entry into memory or a caller's stream goes through the events of a file, named as stored,
+// and writes nothing on disk; what fails leaves no bytes behind, not even those a wrong
+// password decoded before it was asked again.
+TEST_F(Extraction, AnEntryComesOutInMemoryOrAStreamOnlyWhenItIsRight) {
+  const Bytes text = testing::ToBytes("hello");
+  ZipBuilder b;
+  b.AddStored("dir/a.txt", "alpha");
+  ZipEntry bad;
+  bad.Name = "b.txt";
+  bad.Data = testing::ToBytes("beta");
+  bad.Crc = 1;
+  b.Add(bad);
+  ZipEntry secret;
+  secret.Name = "secret.txt";
+  secret.Data = text;
+  secret.Flags = 1;
+  secret.Compressed = EncryptedForDecoy(text, testing::Crc32(text), "right", "decoy");
+  b.Add(secret);
+  auto zip = Component(b);
+  Log.AttachPasswords(*zip);
+
+  EXPECT_EQ(zip->UnZipToMemory(0), testing::ToBytes("alpha"));
+  EXPECT_EQ(Log.Lines, (std::vector<std::string>{"info 1 5", "start 0 ?dir\\a.txt", "file 100", "total 100",
+                                                  "end 0 ?dir\\a.txt"}));
+  EXPECT_FALSE(platform::DirectoryExists(Out));
+
+  EXPECT_EQ(MessageOf<EUnzipEntryError>([&] { zip->UnZipToMemory(1); }), "Cannot extract \"b.txt\": CRC error");
+  base::TMemoryStream stream(testing::ToBytes("head"));
+  stream.Seek(0, 2);
+  EXPECT_FALSE(zip->UnZipToStream(1, stream));
+  EXPECT_EQ(stream.Bytes(), testing::ToBytes("head"));
+
+  // The decoy passes the header's check and decodes five wrong bytes before the CRC tells.
+  zip->SetPassword("decoy");
+  Log.Passwords = {"right"};
+  EXPECT_TRUE(zip->UnZipToStream(2, stream));
+  EXPECT_EQ(stream.Bytes(), testing::ToBytes("headhello"));
+  EXPECT_EQ(zip->Password(), "right");
+}
+
 TEST_F(Extraction, PasswordsAreAskedForAndKept) {
   if (FixtureArchives().empty()) GTEST_SKIP() << "no fixtures";
   TUnZip zip;
