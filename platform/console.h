@@ -1,7 +1,9 @@
 // What command-line front ends need from the system: the terminal, the program's
-// arguments as the program's text, a temporary folder, and removing a folder tree.
+// arguments as the program's text, paths spelt as the user spells them, Ctrl-C, a temporary
+// folder, and removing a folder tree.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace qel::platform {
@@ -16,8 +18,26 @@ std::string CommandLineNameToAnsi(const std::string& argument);
 std::string AnsiToConsole(const std::string& text);
 // The same for text in UTF-8 (an archive's Unicode names).
 std::string Utf8ToConsole(const std::string& text);
-// A line typed on the console, as program text; false at the end of the input.
+// A line typed on the console, as program text; false at the end of the input (or when an
+// interrupt broke the wait: Interrupted() tells).
 bool ReadConsoleLine(std::string& line, bool echo = true);
+
+// A path of the program (ANSI text) as the user of this system spells it, still program text.
+// On POSIX "Z:\tmp\a.txt" is "/tmp/a.txt", "..\arc\x.zip" is "../arc/x.zip", and a path on
+// a drive of the sandbox is the host folder holding it; on Windows the path is unchanged.
+std::string HostPathSpelling(const std::string& path);
+// The same for the full paths ("X:\...") inside a message, such as an exception's text: each
+// runs to a closing quote or to the end of its line.
+std::string HostMessageSpelling(const std::string& text);
+
+// From the call on, an interrupt from the keyboard (Ctrl-C) only sets the flag Interrupted()
+// reports, so a run can stop between two steps and leave nothing half-written.
+void CatchInterrupts();
+bool Interrupted();
+
+// Bytes to standard output exactly as given (no line-end translation); false when the output
+// refuses them. Text written through std::cout must be flushed before.
+bool WriteStandardOutput(const char* data, std::size_t count);
 
 // The folder for temporary files, with a closing "\".
 std::string TemporaryDirectory();

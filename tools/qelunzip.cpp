@@ -1,184 +1,172 @@
-// qelunzip: the archive component from a shell. Lists, tests or extracts an archive.
-// Exit status: 0 when every selected entry came out right, 1 when some were skipped or
-// failed their CRC check, 2 on a fatal error.
-#include <functional>
-#include <memory>
+// qelunzip: the archive component from a shell, used as unzip is. Lists, tests or extracts an
+// archive; the exit statuses are unzip's (TExitStatus).
+#include <cstdint>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "archive/file_helpers.h"
 #include "archive/unzip.h"
+#include "base/exceptions.h"
+#include "base/text.h"
 #include "platform/console.h"
+#include "platform/files.h"
+#include "tools/qelunzip_extract.h"
 #include "tools/qelunzip_options.h"
 #include "tools/qelunzip_report.h"
+#include "tools/qelunzip_selection.h"
 
 namespace qel::tools {
 namespace {
 
 using archive::TUnZip;
 
-std::string EntryPath(TUnZip& zip, std::int32_t i) { return ConsolePath(zip.Entry(i)); }
+// The component's text for an archive without an end record; a directory that ends early
+// adds why after a colon.
+constexpr const char* NoEndRecordText = "Incomplete Zip File";
+// Windows' codes for a disk that refuses more bytes (ERROR_HANDLE_DISK_FULL, ERROR_DISK_FULL).
+constexpr std::uint32_t HandleDiskFull = 39;
+constexpr std::uint32_t DiskFull = 112;
 
-std::string SkipText(TUnZip& zip, archive::TSkipReason reason, std::int32_t i) {
-  std::string text = archive::SkipReasonText(reason);
-  if (reason == archive::TSkipReason::srUnsupportedMethod) text += " " + std::to_string(zip.Entry(i).CompressionMethod);
-  return text;
-}
-
-// Asks on the terminal; "A" and "N" answer every later question too.
-void AskBeforeOverwriting(TUnZip& zip) {
-  auto always = std::make_shared<int>(0);  // 0 ask, 1 all, -1 none
-  zip.SetOverwriteMode(archive::TUZOverwriteMode::Prompt);
-  zip.OnPromptForOverwrite = [always](base::TObject&, bool& overwrite, std::int32_t, std::string& name) {
-    while (*always == 0) {
-      std::cerr << "replace " << ConsoleName(name) << "? [y]es, [n]o, [A]ll, [N]one: " << std::flush;
-      std::string answer;
-      if (!platform::ReadConsoleLine(answer)) answer = "N";
-      if (answer == "y") {
-        overwrite = true;
-        return;
-      }
-      if (answer == "n") return;
-      if (answer == "A") *always = 1;
-      if (answer == "N") *always = -1;
-    }
-    overwrite = *always > 0;
-  };
-}
-
-// One extraction or test run. The component is the last member, so it is destroyed before
-// the counters its handlers update: no handler can outlive what it captures (this).
-class TExtraction final {
- public:
-  explicit TExtraction(const TOptions& options) : FOptions(options), FTesting(options.Action == TAction::Test) {}
-  TExtraction(const TExtraction&) = delete;
-  TExtraction& operator=(const TExtraction&) = delete;
-
-  TUnZip& Zip() { return FZip; }
-  int Run();
-
- private:
-  void Configure();
-  void BindReports();
-  int Summarize(std::int32_t done);
-
-  const TOptions& FOptions;
-  const bool FTesting;
-  bool FGivenPasswordOffered = false;
-  int FFailures = 0;  // entries lost: an entry left alone because it exists was the user's choice
-  int FKept = 0;
-  std::int32_t FSelected = 0;
-  int FFoldersWithData = 0;
-  int FFilePercent = 0;
-  TUnZip FZip;
+// A failure that ends the run, worded for the user, with its exit status.
+struct TFatal {
+  std::string Message;  // console text
+  int Status = esFormatError;
 };
 
-void TExtraction::Configure() {
-  // A test decodes into nothing: no file or folder is made anywhere.
-  FZip.SetTestOnly(FTesting);
-  if (!FOptions.Destination.empty()) FZip.SetDestDir(FOptions.Destination);
-  FZip.SetRecreateDirs(!FOptions.JunkPaths);
-  FZip.SetDoAll(FOptions.Masks.empty());
-  for (const std::string& mask : FOptions.Masks) FZip.FilesList().Add(mask);
+int Report(const TFatal& fatal) {
+  std::cout << std::flush;
+  std::cerr << "qelunzip: " << fatal.Message << "\n";
+  return fatal.Status;
+}
 
-  if (FTesting || FOptions.Overwrite == TOverwrite::Always) {
-    FZip.SetOverwriteMode(archive::TUZOverwriteMode::Always);
-  } else if (FOptions.Overwrite == TOverwrite::Never || !platform::InputIsTerminal()) {
-    FZip.SetOverwriteMode(archive::TUZOverwriteMode::Never);
+std::string ConsoleMessage(const std::exception& error) {
+  return platform::AnsiToConsole(platform::HostMessageSpelling(error.what()));
+}
+
+// The archive as unzip finds it: the name as given, else with ".zip" added.
+std::optional<std::string> FindArchive(const std::string& name, TFatal& problem) {
+  const bool hasZipExtension = base::LowerCase(archive::RightPart(name, 4)) == ".zip";
+  std::string found;
+  if (platform::FileExists(name)) {
+    found = name;
+  } else if (!hasZipExtension && platform::FileExists(name + ".zip")) {
+    found = name + ".zip";
+  } else if (platform::DirectoryExists(name)) {
+    problem = {"not a ZIP archive but a directory: " + ConsoleName(name), esNoArchive};
+    return std::nullopt;
   } else {
-    AskBeforeOverwriting(FZip);
+    problem = {"cannot find " + ConsoleName(name) + (hasZipExtension ? "" : " or " + ConsoleName(name + ".zip")),
+               esNoArchive};
+    return std::nullopt;
   }
-
-  // The component's password changes only through its dialogue: a given password is the
-  // first answer, then the terminal is asked (when there is one).
-  FZip.OnBadPassword = [this](base::TObject&, std::int32_t i, std::string& password) {
-    if (FOptions.Password && !FGivenPasswordOffered) {
-      FGivenPasswordOffered = true;
-      password = *FOptions.Password;
-      return;
-    }
-    if (FOptions.Password || !platform::InputIsTerminal()) return;
-    std::cerr << "password for " << EntryPath(FZip, i) << ": " << std::flush;
-    std::string typed;
-    if (platform::ReadConsoleLine(typed, false) && !typed.empty()) password = typed;
-  };
-}
-
-void TExtraction::BindReports() {
-  FZip.OnBadCRC = [this](base::TObject&, std::int32_t, std::int32_t, std::int32_t i) {
-    ++FFailures;
-    std::cout << "  failed: " << EntryPath(FZip, i) << " (CRC error)\n";
-  };
-  FZip.OnSkippingFile = [this](base::TObject&, archive::TSkipReason reason, std::int32_t i) {
-    const bool exists = reason == archive::TSkipReason::srNoOverwrite;
-    ++(exists ? FKept : FFailures);
-    std::cout << (FTesting || !exists ? "  failed: " : "  skipped: ") << EntryPath(FZip, i) << " ("
-              << SkipText(FZip, reason, i) << ")\n";
-  };
-  FZip.OnStartUnZipInfo = [this](base::TObject&, std::int32_t count, std::int64_t, bool&) {
-    FSelected = count;
-    // The selection is known now. The component counts such a folder as done: it is not.
-    FFoldersWithData = ReportFoldersWithData(FZip, std::cout);
-    FFailures += FFoldersWithData;
-  };
-  FZip.OnEndUnZip = [this](base::TObject&, std::int32_t i, const std::string&) {
-    if (FOptions.Quiet) return;
-    if (platform::ErrorIsTerminal()) std::cerr << "\r\033[K" << std::flush;
-    std::cout << (FTesting ? "  OK: " : "  extracted: ") << EntryPath(FZip, i) << "\n";
-  };
-  if (!FOptions.Quiet && platform::ErrorIsTerminal()) {
-    FZip.OnFilePercentDone = [this](base::TObject&, std::int32_t percent) { FFilePercent = percent; };
-    FZip.OnTotalPercentDone = [this](base::TObject&, std::int32_t percent) {
-      std::cerr << "\r  file " << FFilePercent << "%  total " << percent << "%" << std::flush;
-    };
+  // A file that is there but cannot be read is as good as missing.
+  const platform::FileHandle probe = platform::FileOpen(found, platform::fmOpenRead | platform::fmShareDenyNone);
+  if (probe == platform::InvalidFileHandle) {
+    problem = {"cannot open " + ConsoleName(found) + ": " + platform::AnsiToConsole(platform::LastErrorText()),
+               esNoArchive};
+    return std::nullopt;
   }
+  platform::FileClose(probe);
+  return found;
 }
 
-int TExtraction::Run() {
-  Configure();
-  BindReports();
-  const std::int32_t done = FZip.UnZip();
-  if (!FOptions.Quiet && platform::ErrorIsTerminal()) std::cerr << "\r\033[K" << std::flush;
-  return Summarize(done - FFoldersWithData);
-}
-
-int TExtraction::Summarize(std::int32_t done) {
-  // The component's own count says it too: an entry it lost without telling is still lost.
-  const bool lost = FFailures > 0 || done + FKept < FSelected;
-  if (FTesting) {
-    if (!lost) {
-      std::cout << "No errors detected in " << platform::AnsiToConsole(FOptions.Archive) << "\n";
-    } else {
-      std::cout << (FSelected - done) << " of " << FSelected << " entries failed in "
-                << platform::AnsiToConsole(FOptions.Archive) << "\n";
-    }
-  } else if (lost || FKept > 0) {
-    std::cout << done << " of " << FSelected << " entries extracted";
-    if (FKept > 0) std::cout << ", " << FKept << " skipped (they exist)";
-    if (FFailures > 0) std::cout << ", " << FFailures << " failed";
-    std::cout << "\n";
+void PrintComment(TUnZip& zip) {
+  const std::string comment = zip.ZipComment();
+  if (comment.empty()) return;
+  // Line ends and tabs are the comment's own; other control characters would drive the terminal.
+  std::string shown;
+  for (std::size_t at = 0; at < comment.size(); ++at) {
+    const char c = comment[at];
+    const bool lineEnd = c == '\n' || (c == '\r' && at + 1 < comment.size() && comment[at + 1] == '\n');
+    shown += lineEnd || c == '\t' ? std::string(1, c) : EscapeControls(std::string(1, c), false);
   }
-  return lost || FKept > 0 ? 1 : 0;
+  std::cout << platform::AnsiToConsole(shown) << (comment.back() == '\n' ? "" : "\n");
 }
 
+void CautionUnmatched(const TSelection& selection) {
+  std::cout << std::flush;
+  for (const std::string& mask : selection.Unmatched()) std::cerr << "caution: filename not matched:  " << mask << "\n";
+}
+
+// options.Archive names the archive found.
 int Run(const TOptions& options) {
-  if (options.Action == TAction::Extract || options.Action == TAction::Test) {
-    TExtraction extraction(options);
-    if (options.Recover) extraction.Zip().SetIncompleteZipMode(archive::TIncompleteZipMode::izAssumeBad);
-    extraction.Zip().SetZipName(options.Archive);
-    return extraction.Run();
-  }
   TUnZip zip;
   if (options.Recover) zip.SetIncompleteZipMode(archive::TIncompleteZipMode::izAssumeBad);
   zip.SetZipName(options.Archive);
   zip.OpenZip();
   zip.CloseZip();
-  if (options.Action == TAction::NamesOnly) {
-    PrintNames(zip, std::cout);
-  } else {
-    PrintListing(zip, options.Action == TAction::ListVerbose, std::cout);
+  // Only -F scans: without it an archive without an end record was refused already.
+  if (zip.ScannedLocalHeaders() && zip.Count() == 0) {
+    return Report({"not a ZIP archive (no local header found either): " + ConsoleName(options.Archive), esNoArchive});
   }
-  return 0;
+  if (options.Action == TAction::Comment) {
+    PrintComment(zip);
+    return esOk;
+  }
+
+  TSelection selection(zip, options);
+  int status = esOk;
+  switch (options.Action) {
+    case TAction::NamesOnly: PrintNames(zip, selection, std::cout); break;
+    case TAction::List:
+    case TAction::ListVerbose:
+      PrintListing(zip, selection, options.Action == TAction::ListVerbose, std::cout);
+      break;
+    case TAction::Pipe:
+      platform::CatchInterrupts();
+      status = PipeEntries(zip, selection, options);
+      break;
+    case TAction::Extract:
+    case TAction::Test:
+      if (options.Update != TUpdate::All && options.Action == TAction::Extract) {
+        LeaveOutUpToDate(zip, selection, options);
+      }
+      platform::CatchInterrupts();
+      if (selection.Count() > 0) status = ExtractEntries(zip, selection, options);
+      break;
+    case TAction::Comment:
+    case TAction::Help:
+    case TAction::Version: break;
+  }
+  CautionUnmatched(selection);
+  // A failed entry says more than a mask that matched nothing.
+  return status == esOk && !selection.Unmatched().empty() ? esNoMatch : status;
+}
+
+// The component's failures as a user of unzip would have them told, naming the archive.
+TFatal Worded(const archive::EIncompleteZip& error, const std::string& archive) {
+  const std::string text = error.what();
+  if (text == NoEndRecordText) {
+    return {"not a ZIP archive (no end of central directory record; try -F): " + archive, esNoArchive};
+  }
+  const std::string prefix = std::string(NoEndRecordText) + ": ";
+  const std::string why = text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
+  return {"damaged archive (" + platform::AnsiToConsole(why) + "; try -F): " + archive, esFormatError};
+}
+
+int RunReportingFailures(const TOptions& given) {
+  TFatal problem;
+  const std::optional<std::string> found = FindArchive(given.Archive, problem);
+  if (!found) return Report(problem);
+  TOptions options = given;
+  options.Archive = *found;
+  const std::string archive = ConsoleName(*found);
+  try {
+    return Run(options);
+  } catch (const archive::EUserCanceled&) {
+    return Report({"interrupted", esInterrupted});
+  } catch (const archive::EIncompleteZip& error) {
+    return Report(Worded(error, archive));
+  } catch (const archive::EFatalUnzipError& error) {
+    return Report({"damaged archive (" + ConsoleMessage(error) + "): " + archive, esFormatError});
+  } catch (const base::EWriteError& error) {
+    const std::uint32_t code = platform::LastErrorCode();
+    return Report({ConsoleMessage(error), code == DiskFull || code == HandleDiskFull ? esDiskFull : esFormatError});
+  } catch (const std::exception& error) {
+    return Report({ConsoleMessage(error), esFormatError});
+  }
 }
 
 }  // namespace
@@ -186,16 +174,20 @@ int Run(const TOptions& options) {
 
 int main(int argc, char** argv) {
   using namespace qel;
-  std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args(argv + 1, argv + argc);
   tools::TOptions options;
   if (const std::optional<std::string> error = tools::ParseOptions(args, options)) {
     std::cerr << "qelunzip: " << *error << "\n" << tools::Usage << "\n";
-    return 2;
+    return tools::esBadCommandLine;
   }
-  try {
-    return tools::Run(options);
-  } catch (const std::exception& error) {
-    std::cerr << "qelunzip: " << platform::AnsiToConsole(error.what()) << "\n";
-    return 2;
+  if (options.Action == tools::TAction::Help) {
+    std::cout << tools::Usage << "\n\n" << tools::Help;
+    return tools::esOk;
   }
+  if (options.Action == tools::TAction::Version) {
+    const int version = archive::TUnZip::ComponentVersion;
+    std::cout << "qelunzip " << version / 100 << "." << version % 100 / 10 << version % 10 << "\n";
+    return tools::esOk;
+  }
+  return tools::RunReportingFailures(options);
 }

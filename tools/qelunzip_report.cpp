@@ -10,6 +10,7 @@
 #include "archive/stored_name.h"
 #include "base/format.h"
 #include "platform/console.h"
+#include "tools/qelunzip_selection.h"
 
 namespace qel::tools {
 namespace {
@@ -57,34 +58,47 @@ std::string EscapeControls(const std::string& text, bool utf8) {
   return shown;
 }
 
-std::string ConsolePath(const archive::TZipHeaderInfo& entry) {
+namespace {
+
+// Escaped before it is converted: the escapes name the bytes as the archive stores them.
+std::string EntryPathForConsole(const archive::TZipHeaderInfo& entry, bool escaped) {
   const bool utf8 = !entry.Utf8Name.empty();
   std::string path = utf8 ? entry.Utf8Name : entry.Directory() + entry.FileName();
   archive::BackslashesToSlashes(path);
-  path = EscapeControls(path, utf8);
+  if (escaped) path = EscapeControls(path, utf8);
   return utf8 ? platform::Utf8ToConsole(path) : platform::AnsiToConsole(path);
 }
 
-std::string ConsoleName(const std::string& ansi) { return platform::AnsiToConsole(EscapeControls(ansi, false)); }
+}  // namespace
 
-int ReportFoldersWithData(archive::TUnZip& zip, std::ostream& out) {
+std::string ConsolePath(const archive::TZipHeaderInfo& entry) { return EntryPathForConsole(entry, true); }
+std::string ShownPath(const archive::TZipHeaderInfo& entry) { return EntryPathForConsole(entry, false); }
+
+// Spelt first: the escapes bring backslashes of their own.
+std::string ConsoleName(const std::string& ansi) {
+  return platform::AnsiToConsole(EscapeControls(platform::HostPathSpelling(ansi), false));
+}
+
+int ReportFoldersWithData(archive::TUnZip& zip, const TSelection& selection, std::ostream& out) {
   int reported = 0;
   for (std::int32_t i = 0; i < zip.Count(); ++i) {
     const archive::TZipHeaderInfo& e = zip.Entry(i);
     // The size it unpacks to, not the compressed one: writers deflate an empty folder entry
     // into two bytes, and jar files are full of them.
-    if (!e.FileName().empty() || e.UncompressedSize == 0 || !(e.Selected || zip.DoAll())) continue;
+    if (!e.FileName().empty() || e.UncompressedSize == 0 || !selection.Chosen(i)) continue;
     out << "  failed: " << ConsolePath(e) << " (a folder entry that holds data)\n";
     ++reported;
   }
   return reported;
 }
 
-void PrintNames(archive::TUnZip& zip, std::ostream& out) {
-  for (std::int32_t i = 0; i < zip.Count(); ++i) out << StoredPath(zip, i) << "\n";
+void PrintNames(archive::TUnZip& zip, const TSelection& selection, std::ostream& out) {
+  for (std::int32_t i = 0; i < zip.Count(); ++i) {
+    if (selection.Chosen(i)) out << StoredPath(zip, i) << "\n";
+  }
 }
 
-void PrintListing(archive::TUnZip& zip, bool verbose, std::ostream& out) {
+void PrintListing(archive::TUnZip& zip, const TSelection& selection, bool verbose, std::ostream& out) {
   std::int64_t total = 0;
   std::int64_t totalCompressed = 0;
   char line[320];
@@ -96,6 +110,7 @@ void PrintListing(archive::TUnZip& zip, bool verbose, std::ostream& out) {
         << "---------  ---------- -----   ----\n";
   }
   for (std::int32_t i = 0; i < zip.Count(); ++i) {
+    if (!selection.Chosen(i)) continue;
     const archive::TZipHeaderInfo& e = zip.Entry(i);
     total += e.UncompressedSize;
     totalCompressed += e.CompressedSize;
@@ -115,10 +130,10 @@ void PrintListing(archive::TUnZip& zip, bool verbose, std::ostream& out) {
     std::snprintf(line, sizeof(line), "--------          -------  ---                            -------\n"
                   "%8lld         %8lld %3d%%                            %d files\n",
                   static_cast<long long>(total), static_cast<long long>(totalCompressed), total > 0 ? ratio : 0,
-                  static_cast<int>(zip.Count()));
+                  static_cast<int>(selection.Count()));
   } else {
     std::snprintf(line, sizeof(line), "---------                     -------\n%9lld                     %d files\n",
-                  static_cast<long long>(total), static_cast<int>(zip.Count()));
+                  static_cast<long long>(total), static_cast<int>(selection.Count()));
   }
   out << line;
 }

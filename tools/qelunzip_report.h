@@ -8,11 +8,16 @@
 
 namespace qel::tools {
 
+class TSelection;
+
 // The entry's path with "/" separators for the terminal: its Unicode name where the archive
 // gives one, else its ANSI text. Control characters are shown escaped, as EscapeControls does.
 std::string ConsolePath(const archive::TZipHeaderInfo& entry);
-// Program text (ANSI) for the terminal, its control characters escaped: for names that are
-// not an entry's own, such as the file an overwrite prompt asks about.
+// The same before control characters are escaped: the text masks are matched against.
+std::string ShownPath(const archive::TZipHeaderInfo& entry);
+// A path of the program (ANSI) for the terminal, spelt as the host spells paths, its control
+// characters escaped: for names that are not an entry's own, such as the file an overwrite
+// prompt asks about, or the archive.
 std::string ConsoleName(const std::string& ansi);
 
 // A name's control characters (C0, DEL, and C1: U+0080..U+009F, or the bytes of Windows-1252
@@ -21,14 +26,14 @@ std::string ConsoleName(const std::string& ansi);
 // text a byte that belongs to no well-formed sequence is shown so too.
 std::string EscapeControls(const std::string& text, bool utf8);
 
-// Reports as failed every selected folder entry that holds data ("dir/" with a size): the
+// Reports as failed every chosen folder entry that holds data ("dir/" with a size): the
 // component makes the folder, or leaves it out, and drops the data. Returns their number.
-int ReportFoldersWithData(archive::TUnZip& zip, std::ostream& out);
+int ReportFoldersWithData(archive::TUnZip& zip, const TSelection& selection, std::ostream& out);
 
-// Every entry's path with "/" separators, one a line, in the component's order.
-void PrintNames(archive::TUnZip& zip, std::ostream& out);
-// Size, date, time and name of every entry, then the totals; verbose adds the method,
+// Every chosen entry's path with "/" separators, one a line, in the component's order.
+void PrintNames(archive::TUnZip& zip, const TSelection& selection, std::ostream& out);
+// Size, date, time and name of every chosen entry, then the totals; verbose adds the method,
 // the compressed size, the ratio and the CRC.
-void PrintListing(archive::TUnZip& zip, bool verbose, std::ostream& out);
+void PrintListing(archive::TUnZip& zip, const TSelection& selection, bool verbose, std::ostream& out);
 
 }  // namespace qel::tools

@@ -184,7 +184,6 @@ void ChangeListing(const std::string& hostPath, TChange change) {
 }  // namespace
 
 bool ResolveHostPath(const std::string& name, THostPath& result) {
-  Sandbox();  // the first name the program uses lays out a fresh system
   if (name.empty()) return Fail(ErrorPathNotFound);
   // A full name ("X:\\...") does not depend on the current directory, which need not be copied.
   const bool full = name.size() >= 3 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':' && (name[2] == '\\' || name[2] == '/');

@@ -76,7 +76,7 @@ struct TLaidOut {
 TLaidOut LayOutSandbox() {
   TLaidOut result;
   TSandboxLayout& layout = result.Layout;
-  layout.Root = SandboxRootFromEnvironment();
+  layout.Root = SandboxRoot();
   layout.ProgramFilesDir = "C:\\Program Files";
   layout.WindowsDir = "C:\\WINDOWS";
   layout.ProfileDir = "C:\\Documents and Settings\\" + UserName();
@@ -106,6 +106,11 @@ const TSandboxLayout& Sandbox() {
     if (hook != nullptr) hook(laidOut.Layout);
   }
   return laidOut.Layout;
+}
+
+const std::string& SandboxRoot() {
+  static const std::string root = SandboxRootFromEnvironment();
+  return root;
 }
 
 void SetFreshSystemHook(TFreshSystemHook hook) {

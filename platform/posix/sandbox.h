@@ -2,9 +2,10 @@
 //
 // The folder is $QEL_ROOT (default $HOME/.local/share/qel-root). Drive X: is
 // $QEL_ROOT/drive_x, C: is $QEL_ROOT/drive_c, any other letter L is $QEL_ROOT/drive_l when
-// that folder exists, and Z: is the POSIX root "/". The first use in a process lays out a
-// fresh system where none is: C:\Program Files, C:\WINDOWS and the user's profile with its
-// Start Menu\Programs folder.
+// that folder exists, and Z: is the POSIX root "/". The first use in a process of a drive of
+// the sandbox (any letter but Z:) or of its registry lays out a fresh system where none is:
+// C:\Program Files, C:\WINDOWS and the user's profile with its Start Menu\Programs folder. A
+// program that only reads and writes the host's own files, on Z:, leaves the sandbox untouched.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,8 @@ struct TSandboxLayout {
 
 // Lays the sandbox out on the first call in the process; later calls return the same layout.
 const TSandboxLayout& Sandbox();
+// The POSIX path of the sandbox folder, without laying anything out (it may not exist).
+const std::string& SandboxRoot();
 
 // Hook for what a fresh system holds beyond its folders (the registry values a new
 // Windows has: ProgramFilesDir, the per-user Shell Folders "Programs"). It is called once
@@ -32,7 +35,8 @@ const TSandboxLayout& Sandbox();
 using TFreshSystemHook = void (*)(const TSandboxLayout& layout);
 void SetFreshSystemHook(TFreshSystemHook hook);
 
-// The POSIX folder of a drive's root, or empty when the drive does not exist.
+// The POSIX folder of a drive's root, or empty when the drive does not exist. Asking for a
+// drive of the sandbox lays the sandbox out; Z: needs none.
 std::string DriveHostRoot(char drive);
 
 // The size a file on drive letter may grow to: the number on the first line of

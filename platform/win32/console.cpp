@@ -47,6 +47,38 @@ bool ReadConsoleLine(std::string& line, bool echo) {
   return true;
 }
 
+// Windows paths are what a Windows user writes.
+std::string HostPathSpelling(const std::string& path) { return path; }
+std::string HostMessageSpelling(const std::string& text) { return text; }
+
+namespace {
+
+volatile LONG InterruptSeen = 0;
+
+BOOL WINAPI NoteInterrupt(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  InterlockedExchange(&InterruptSeen, 1);
+  return TRUE;
+}
+
+}  // namespace
+
+void CatchInterrupts() { SetConsoleCtrlHandler(NoteInterrupt, TRUE); }
+bool Interrupted() { return InterruptSeen != 0; }
+
+// The handle, not the C runtime's stdout, which translates line ends in text mode.
+bool WriteStandardOutput(const char* data, std::size_t count) {
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  while (count > 0) {
+    const DWORD chunk = count > 0x10000000 ? 0x10000000 : static_cast<DWORD>(count);
+    DWORD wrote = 0;
+    if (!WriteFile(output, data, chunk, &wrote, nullptr) || wrote == 0) return false;
+    data += wrote;
+    count -= wrote;
+  }
+  return true;
+}
+
 std::string TemporaryDirectory() {
   char buffer[MAX_PATH + 1] = {};
   const DWORD length = GetTempPathA(sizeof(buffer), buffer);
