@@ -116,6 +116,8 @@ void TInstallForm::BuildLayout() {
 
 void TInstallForm::FormShow(platform::TControl&) {
   FSkipExitQuery = false;
+  // A run cut short is put right before this one changes anything.
+  TInstallation::RecoverInterrupted(*this);
   {
     TRegistryCursor registry;
     registry.SetRootKey(platform::RegistryLocalMachine);
@@ -213,8 +215,16 @@ void TInstallForm::ReturnToDirectoryPage() {
 
 void TInstallForm::DoUninstall() {
   FSkipExitQuery = true;
-  TUninstallation uninstallation(FProgramFile, *this);
+  TUninstallation uninstallation(FProgramFile, *this, this);
   if (uninstallation.Confirm()) {
+    // The progress page shows the removal moving.
+    Panel2.Hide();
+    Panel3.Hide();
+    Panel5.Show();
+    NextButton.Hide();
+    BackButton.Hide();
+    ExitButton.Hide();
+    llStepInfo.SetCaption("Uninstall...");
     try {
       uninstallation.Run();
     } catch (...) {

@@ -3,7 +3,8 @@
 #include <utility>
 
 #include "base/text.h"
-#include "platform/files.h"
+#include "installer/registration.h"
+#include "platform/process.h"
 
 namespace qel::installer {
 
@@ -13,16 +14,72 @@ namespace {
 // tree needs no room on the disk, and names the journal numbers itself cannot be the name of
 // an archive entry that the same run writes.
 constexpr const char* SetAsideFolderName = "~qel-setup-old";
+constexpr const char* LineEnd = "\r\n";
 
 // Deletes a file, read-only or not; true when it is gone.
 bool Remove(const std::string& file) {
   const std::uint32_t attributes = platform::FileGetAttr(file);
   if (attributes == platform::InvalidFileAttributes) return true;
+  if ((attributes & platform::faDirectory) != 0) return false;
   if ((attributes & platform::faReadOnly) != 0) platform::FileSetAttr(file, attributes & ~platform::faReadOnly);
   return platform::DeleteFile(file) || !platform::FileExists(file);
 }
 
+bool RemoveEmptyFolder(const std::string& folder) {
+  return platform::RemoveDir(folder) || !platform::DirectoryExists(folder);
+}
+
+// The registry's saved state may hold any byte: it is written as hex digits.
+std::string ToHex(const std::string& bytes) {
+  static constexpr char Digits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    hex += Digits[b >> 4];
+    hex += Digits[b & 15];
+  }
+  return hex;
+}
+
+bool FromHex(const std::string& hex, std::string& bytes) {
+  if (hex.size() % 2 != 0) return false;
+  const auto value = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  bytes.clear();
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = value(hex[i]);
+    const int low = value(hex[i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes += static_cast<char>(high * 16 + low);
+  }
+  return true;
+}
+
+// The whole journal file; false when it cannot be read (or is held by a running install).
+bool ReadJournal(const std::string& file, std::string& text, bool& inUse) {
+  inUse = false;
+  const platform::FileHandle handle = platform::FileOpen(file, platform::fmOpenRead | platform::fmShareDenyWrite);
+  if (handle == platform::InvalidFileHandle) {
+    inUse = platform::LastErrorCode() == platform::ErrorSharingViolation;
+    return false;
+  }
+  char buffer[16384];
+  for (;;) {
+    const std::int32_t got = platform::FileRead(handle, buffer, sizeof buffer);
+    if (got <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  platform::FileClose(handle);
+  return true;
+}
+
 }  // namespace
+
+TInstallJournal::TInstallJournal(std::string journalFile) : FJournalFile(std::move(journalFile)) {}
 
 TInstallJournal::~TInstallJournal() {
   try {
@@ -30,6 +87,62 @@ TInstallJournal::~TInstallJournal() {
   } catch (...) {
     // Undoing is a best effort once nobody is left to hear about it.
   }
+}
+
+std::string TInstallJournal::Line(const TRecord& record) {
+  const std::string aside = record.Step == TStep::Registry ? ToHex(record.Aside) : record.Aside;
+  return std::string(1, static_cast<char>(record.Step)) + "\t" + record.Path + "\t" + aside + LineEnd;
+}
+
+// A line the run did not finish writing (its end is missing) is no record: its step was not
+// taken, since every step waits for its record.
+bool TInstallJournal::Parse(const std::string& line, TRecord& record) {
+  const std::size_t first = line.find('\t');
+  const std::size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
+  if (first != 1 || second == std::string::npos) return false;
+  const char kind = line[0];
+  record.Path = line.substr(2, second - 2);
+  record.Aside = line.substr(second + 1);
+  switch (kind) {
+    case static_cast<char>(TStep::Folder): record.Step = TStep::Folder; break;
+    case static_cast<char>(TStep::Created): record.Step = TStep::Created; break;
+    case static_cast<char>(TStep::Replaced): record.Step = TStep::Replaced; break;
+    case static_cast<char>(TStep::AsideFolder): record.Step = TStep::AsideFolder; break;
+    case static_cast<char>(TStep::Registry): {
+      record.Step = TStep::Registry;
+      std::string state;
+      if (!FromHex(record.Aside, state)) return false;
+      record.Aside = std::move(state);
+      break;
+    }
+    default: return false;
+  }
+  return !record.Path.empty();
+}
+
+void TInstallJournal::WriteLine(const std::string& line, bool forceToDisk) {
+  if (FJournalFile.empty()) return;
+  if (FFile == platform::InvalidFileHandle) {
+    // No sharing: a second install cannot take this journal for one that was cut short.
+    FFile = platform::FileCreate(FJournalFile);
+    if (FFile == platform::InvalidFileHandle) return;  // the run goes on; only a kill would need it
+  }
+  platform::FileWrite(FFile, line.data(), static_cast<std::int32_t>(line.size()));
+  if (forceToDisk) platform::FileFlushToDisk(FFile);
+  platform::StopPointForTests();
+}
+
+void TInstallJournal::Record(TRecord record, bool forceToDisk) {
+  WriteLine(Line(record), forceToDisk);
+  FRecords.push_back(std::move(record));
+}
+
+void TInstallJournal::CloseFile(bool remove) {
+  if (FFile != platform::InvalidFileHandle) {
+    platform::FileClose(FFile);
+    FFile = platform::InvalidFileHandle;
+  }
+  if (remove && !FJournalFile.empty()) platform::DeleteFile(FJournalFile);
 }
 
 void TInstallJournal::BeforeFolder(const std::string& folder) {
@@ -40,10 +153,7 @@ void TInstallJournal::BeforeFolder(const std::string& folder) {
     if (base::ExtractFileDir(level) == level) break;  // a root that does not exist
   }
   // The outermost first, so that undo, which goes backwards, empties the deepest first.
-  for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-    const std::string name = *level;
-    Changed(name + "\\", [name] { return platform::RemoveDir(name) || !platform::DirectoryExists(name); });
-  }
+  for (auto level = missing.rbegin(); level != missing.rend(); ++level) Record({TStep::Folder, *level, {}});
 }
 
 std::string TInstallJournal::SetAsideFolder(const std::string& folder) {
@@ -55,10 +165,10 @@ std::string TInstallJournal::SetAsideFolder(const std::string& folder) {
   for (int number = 2; platform::FileGetAttr(aside) != platform::InvalidFileAttributes; ++number) {
     aside = folder + "\\" + SetAsideFolderName + "." + std::to_string(number);
   }
+  // Recorded before it is made, and before the files that go into it, so an undo empties it
+  // first and then removes it.
+  Record({TStep::AsideFolder, aside, {}});
   if (!platform::CreateDir(aside)) return std::string();
-  // Journalled before the files that go into it, so an undo empties it first and removes it.
-  Changed(aside + "\\", [aside] { return platform::RemoveDir(aside) || !platform::DirectoryExists(aside); });
-  FChanges.back().Commit = [aside] { platform::RemoveDir(aside); };
   FSetAsideFolders.emplace_back(folder, aside);
   return aside;
 }
@@ -73,57 +183,112 @@ bool TInstallJournal::BeforeFile(const std::string& file) {
   const std::string folder = SetAsideFolder(base::ExtractFileDir(platform::ExpandFileName(file)));
   if (folder.empty()) return false;
   const std::string aside = folder + "\\" + std::to_string(++FSetAsideCount);
-  if (!platform::RenameFile(file, aside)) return false;
-  TChange change;
-  change.What = file;
-  change.Undo = [file, aside] { return Remove(file) && platform::RenameFile(aside, file); };
-  change.Commit = [aside] { Remove(aside); };
-  change.SetAside = aside;
-  FChanges.push_back(std::move(change));
-  return true;
+  // A user's file is about to move: its record must outlast a power cut.
+  Record({TStep::Replaced, file, aside}, true);
+  if (platform::RenameFile(file, aside)) return true;
+  FRecords.pop_back();  // the record stays in the file; its undo finds nothing set aside
+  return false;
 }
 
 bool TInstallJournal::PutBack(const std::string& file) {
-  for (auto change = FChanges.rbegin(); change != FChanges.rend(); ++change) {
-    if (change->SetAside.empty() || !base::SameText(change->What, file)) continue;
-    if (!change->Undo()) return false;
-    FChanges.erase(std::next(change).base());
+  for (auto record = FRecords.rbegin(); record != FRecords.rend(); ++record) {
+    if (record->Step != TStep::Replaced || !base::SameText(record->Path, file)) continue;
+    if (!Undo(*record)) return false;
+    FRecords.erase(std::next(record).base());
     return true;
   }
   return true;
 }
 
-void TInstallJournal::Created(const std::string& file) {
-  Changed(file, [file] { return Remove(file); });
+void TInstallJournal::Created(const std::string& file) { Record({TStep::Created, file, {}}); }
+
+void TInstallJournal::BeforeRegistryChange(const std::string& what, const std::string& savedState) {
+  Record({TStep::Registry, what, savedState}, true);
 }
 
-void TInstallJournal::Changed(std::string what, std::function<bool()> undo) {
-  FChanges.push_back({std::move(what), std::move(undo), {}, {}});
+// Each undo may run again after a rollback that was cut short, and must then change nothing
+// that the first one already put right.
+bool TInstallJournal::Undo(const TRecord& record) {
+  switch (record.Step) {
+    case TStep::Folder:
+    case TStep::AsideFolder: return RemoveEmptyFolder(record.Path);
+    case TStep::Created: return Remove(record.Path);
+    case TStep::Replaced:
+      // Nothing set aside any more: the old file is back already (or never moved).
+      if (platform::FileGetAttr(record.Aside) == platform::InvalidFileAttributes) return true;
+      return Remove(record.Path) && platform::RenameFile(record.Aside, record.Path);
+    case TStep::Registry: return RestoreRegistrationState(record.Aside);
+  }
+  return false;
+}
+
+// What a commit leaves to do: the set-aside copies and their folders go.
+void TInstallJournal::Finish(const TRecord& record) {
+  if (record.Step == TStep::Replaced) Remove(record.Aside);
+  if (record.Step == TStep::AsideFolder) platform::RemoveDir(record.Path);
 }
 
 void TInstallJournal::Commit() {
+  WriteLine(std::string(1, CommitMark) + LineEnd, true);
   // The last first: the set-aside files go before the folder that holds them.
-  for (auto change = FChanges.rbegin(); change != FChanges.rend(); ++change) {
-    if (change->Commit) change->Commit();
-  }
-  FChanges.clear();
+  for (auto record = FRecords.rbegin(); record != FRecords.rend(); ++record) Finish(*record);
+  CloseFile(true);
+  FRecords.clear();
   FSetAsideFolders.clear();
 }
 
 std::vector<std::string> TInstallJournal::RollBack() {
   std::vector<std::string> left;
-  for (auto change = FChanges.rbegin(); change != FChanges.rend(); ++change) {
+  for (auto record = FRecords.rbegin(); record != FRecords.rend(); ++record) {
     bool undone = false;
     try {
-      undone = change->Undo();
+      undone = Undo(*record);
     } catch (...) {
       undone = false;
     }
-    if (!undone) left.push_back(change->What);
+    platform::StopPointForTests();
+    if (!undone) left.push_back(record->Step == TStep::Folder || record->Step == TStep::AsideFolder
+                                    ? record->Path + "\\"
+                                    : record->Path);
   }
-  FChanges.clear();
+  // A journal whose rollback left something stays for the next start to try again.
+  CloseFile(left.empty());
+  FRecords.clear();
   FSetAsideFolders.clear();
   return left;
+}
+
+TInstallJournal::TRecovery TInstallJournal::Recover(const std::string& journalFile) {
+  TRecovery recovery;
+  if (journalFile.empty() || !platform::FileExists(journalFile)) return recovery;
+  std::string text;
+  if (!ReadJournal(journalFile, text, recovery.InUse)) {
+    recovery.Found = !recovery.InUse;
+    return recovery;
+  }
+  recovery.Found = true;
+  std::vector<TRecord> records;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = text.find(LineEnd, start);
+    if (end == std::string::npos) break;  // a record the run did not finish writing
+    const std::string line = text.substr(start, end - start);
+    start = end + 2;
+    if (line.size() == 1 && line[0] == CommitMark) {
+      recovery.Committed = true;
+      continue;
+    }
+    TRecord record;
+    if (Parse(line, record)) records.push_back(std::move(record));
+  }
+  TInstallJournal journal(journalFile);
+  if (recovery.Committed) {
+    for (auto record = records.rbegin(); record != records.rend(); ++record) Finish(*record);
+    journal.CloseFile(true);
+    return recovery;
+  }
+  journal.FRecords = std::move(records);
+  recovery.Left = journal.RollBack();
+  return recovery;
 }
 
 }  // namespace qel::installer

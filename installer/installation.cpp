@@ -18,6 +18,7 @@
 #include "installer/start_menu.h"
 #include "installer/suite.h"
 #include "platform/files.h"
+#include "platform/process.h"
 #include "platform/shell.h"
 
 namespace qel::installer {
@@ -67,6 +68,7 @@ class TInstallation::TArchiveListener final {
         FInstallation.FJournal.BeforeFile(name);
         FStartedName = {index, name};
       }
+      FInstallation.RecordWritten(name);
       FInstallation.FProgress.FileStarted(EntryPath(index), ++FStarted, FAnnounced);
     };
     archive.OnFilePercentDone = [this](base::TObject&, std::int32_t percent) {
@@ -149,7 +151,32 @@ TInstallation::TInstallation(archive::TUnZip& archive, std::string directory, st
       FInstallDir(base::IncludeTrailingBackslash(FDirectory)),
       FProgramFile(std::move(programFile)),
       FProgress(progress),
-      FDialogue(dialogue) {}
+      FDialogue(dialogue),
+      FJournal(JournalFile()) {}
+
+std::string TInstallation::JournalFile() {
+  const std::string folder = platform::TemporaryFolder();
+  return folder.empty() ? std::string() : folder + JournalFileName;
+}
+
+TInstallJournal::TRecovery TInstallation::RecoverInterrupted(TUserDialogue& dialogue) {
+  const TInstallJournal::TRecovery recovery = TInstallJournal::Recover(JournalFile());
+  if (!recovery.Found || recovery.Committed) return recovery;
+  if (recovery.Left.empty()) {
+    dialogue.Tell("An earlier installation of Qel Orvane was stopped before it ended. Everything it had changed "
+                  "has been undone.",
+                  SuiteName, TNoticeKind::nkInformation);
+    return recovery;
+  }
+  std::string notice = "An earlier installation of Qel Orvane was stopped before it ended. What it had changed "
+                       "has been undone, except for:\r\n";
+  for (std::size_t i = 0; i < std::min(recovery.Left.size(), ReportedLosses); ++i) notice += "\r\n" + recovery.Left[i];
+  if (recovery.Left.size() > ReportedLosses) {
+    notice += "\r\n... and " + base::IntToStr(static_cast<std::int64_t>(recovery.Left.size() - ReportedLosses)) + " more";
+  }
+  dialogue.Tell(notice + "\r\n\r\nThe next start of the setup tries again.", SuiteName, TNoticeKind::nkError);
+  return recovery;
+}
 
 bool TInstallation::AcceptsDirectory(const std::string& directory) {
   if (directory.size() >= 3 && directory[1] == ':' && directory[2] == '\\') return true;
@@ -158,6 +185,7 @@ bool TInstallation::AcceptsDirectory(const std::string& directory) {
 
 void TInstallation::Extract() {
   FLost.clear();
+  FWritten.clear();
   FExtractedBytes = 0;
   TArchiveListener listener(*this, FArchive);
   FArchive.SetDestDir(FDirectory);
@@ -172,6 +200,15 @@ void TInstallation::Extract() {
     throw archive::EIncompleteZip(ArchiveErrorText(FArchive.ZipName(), error));
   } catch (const archive::EFatalUnzipError& error) {
     throw archive::EFatalUnzipError(ArchiveErrorText(FArchive.ZipName(), error));
+  }
+}
+
+// The manifest lists the paths the entries were written to, below the directory: the names
+// extraction made safe (a drive, "..", a rooted name) are the names the uninstaller finds.
+void TInstallation::RecordWritten(const std::string& fullName) {
+  const std::string directory = base::IncludeTrailingBackslash(platform::ExpandFileName(FDirectory));
+  if (fullName.size() > directory.size() && base::SameText(fullName.substr(0, directory.size()), directory)) {
+    FWritten.push_back(fullName.substr(directory.size()));
   }
 }
 
@@ -196,8 +233,13 @@ void TInstallation::ReplaceShortcut(const std::string& target, const std::string
                                     const std::string& arguments) {
   const std::string existing = linkName + ".lnk";
   // One that cannot be set aside is deleted; one that stays all the same gets a numbered name.
-  if (platform::FileExists(existing) && !BeforeReplacing(existing)) platform::DeleteFile(existing);
-  FJournal.Created(CreateShortcut(target, linkName, arguments));
+  if (platform::FileExists(existing) && !BeforeReplacing(existing)) {
+    platform::DeleteFile(existing);
+  } else {
+    FJournal.Created(existing);  // before the link is made, as every change is recorded
+  }
+  const std::string made = CreateShortcut(target, linkName, arguments);
+  if (!base::SameText(made, existing)) FJournal.Created(made);
 }
 
 void TInstallation::PutInPlace() {
@@ -212,15 +254,14 @@ void TInstallation::PutInPlace() {
   if (!base::SameText(platform::ExpandFileName(FProgramFile), platform::ExpandFileName(copy))) BeforeReplacing(copy);
   CopyFileTo(FProgramFile, FInstallDir);
   BeforeReplacing(FInstallDir + ManifestName);
-  WriteManifest(FArchive, FInstallDir + ManifestName);
+  WriteManifest(FWritten, FInstallDir + ManifestName);
   // The uninstaller is the copy just made, under the name this program has: a renamed
   // download uninstalls as well.
   const std::string uninstaller = base::ExtractFileName(FProgramFile);
   ReplaceShortcut(FDirectory + "\\" + uninstaller, menu + "\\" + UninstallLinkName, UninstallArgument);
   const std::uint64_t kilobytes = (FExtractedBytes + BytesPerKB - 1) / BytesPerKB;
-  const auto backup = std::make_shared<const TRegistrationBackup>();
-  FJournal.Changed("the entry in the list of installed programs", [backup] { return backup->Restore(); });
-  RegisterSuite({FInstallDir, uninstaller,
+  FJournal.BeforeRegistryChange("the entry in the list of installed programs", SaveRegistrationState());
+  FScope = RegisterSuite({FInstallDir, uninstaller,
                  static_cast<std::uint32_t>(std::min<std::uint64_t>(kilobytes, std::numeric_limits<std::uint32_t>::max()))});
   FJournal.Commit();
 }
@@ -246,6 +287,12 @@ void TInstallation::Conclude() {
   if (!FLost.empty()) {
     FDialogue.Tell(LossReport(), SuiteName, TNoticeKind::nkError);
     return;
+  }
+  if (FScope == TRegistrationScope::CurrentUser) {
+    FDialogue.Tell("Qel Orvane was installed for you only: without administrator rights it could not be added to "
+                   "the list of programs for all users of this computer. It is in your own list of installed "
+                   "programs, and you can uninstall it from there.",
+                   SuiteName, TNoticeKind::nkInformation);
   }
   if (FDialogue.Ask("Installation complete. Run Qel Dovra?")) platform::ShellExecute(0, MainProgram, "", FDirectory);
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "installer/install_journal.h"
+#include "installer/registration.h"
 #include "installer/procedure_host.h"
 
 namespace qel::archive {
@@ -33,6 +34,11 @@ class TInstallation final {
   // A full path, on a drive ("C:\...") or a network share ("\\server\..."). Anything else
   // would scatter the suite wherever the program happens to run.
   static bool AcceptsDirectory(const std::string& directory);
+
+  // At every start, before anything else: a run that was cut short (killed, a power cut) left
+  // its journal; it is rolled back now, or its commit finished, and the user is told what was
+  // undone. Nothing happens when no run was cut short.
+  static TInstallJournal::TRecovery RecoverInterrupted(TUserDialogue& dialogue);
 
   // Extracts every entry of the archive below the directory, creating it where missing, and
   // replacing what an earlier install left there, read-only files included. Progress goes
@@ -65,6 +71,9 @@ class TInstallation final {
   // A file of the suite that is about to be replaced: read-only ones are made writable, and
   // the old one is set aside in the journal. False when it could not be set aside.
   bool BeforeReplacing(const std::string& fileName);
+  void RecordWritten(const std::string& fullName);
+  // Where the journal of a run is kept: the temporary folder, found again by any later start.
+  static std::string JournalFile();
   void ReplaceShortcut(const std::string& target, const std::string& linkName, const std::string& arguments);
 
   archive::TUnZip& FArchive;
@@ -76,6 +85,8 @@ class TInstallation final {
   std::vector<std::string> FLost;
   std::uint64_t FExtractedBytes = 0;
   TInstallJournal FJournal;
+  std::vector<std::string> FWritten;  // below the directory, in the order of extraction
+  TRegistrationScope FScope = TRegistrationScope::AllUsers;
 };
 
 }  // namespace qel::installer

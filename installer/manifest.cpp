@@ -1,6 +1,5 @@
 #include "installer/manifest.h"
 
-#include "archive/unzip.h"
 #include "base/exceptions.h"
 #include "base/format.h"
 #include "base/stream.h"
@@ -9,9 +8,9 @@
 
 namespace qel::installer {
 
-void WriteManifest(const archive::TUnZip& archive, const std::string& fileName) {
+void WriteManifest(const std::vector<std::string>& paths, const std::string& fileName) {
   base::TStringList lines;
-  for (std::int32_t i = 0; i < archive.Count(); ++i) lines.Add(archive.Pathname(i) + archive.Filename(i));
+  for (const std::string& path : paths) lines.Add(path);
   const std::string text = lines.Text();
   std::string failure;
   {

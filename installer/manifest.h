@@ -1,22 +1,20 @@
 // The manifest "install.dat": the archive entries an install put below its directory, one
 // relative path a line ("Docs\readme.txt", a directory entry as "Docs\"), CR LF after every
-// line, in the archive's entry order. The install writes it; the uninstaller reads it back.
+// line, in the archive's entry order: the paths the entries were really written to, which for
+// ordinary names are the names the archive stores. The install writes it; the uninstaller
+// reads it back.
 #pragma once
 
 #include <string>
 #include <vector>
 
-namespace qel::archive {
-class TUnZip;
-}
-
 namespace qel::installer {
 
-// One line for every entry the archive lists, whether or not it was extracted. Raises
+// One line for every path given. Raises
 // base::EFCreateError when the file cannot be created, and base::EWriteError, naming the file
 // and the system's reason, when the disk refuses the lines; the file is then deleted, since a
 // shorter list would let the uninstaller leave files behind.
-void WriteManifest(const archive::TUnZip& archive, const std::string& fileName);
+void WriteManifest(const std::vector<std::string>& paths, const std::string& fileName);
 
 // The lines, split at CR LF, lone CR and lone LF; a NUL ends the text. Raises
 // base::EFOpenError when the file cannot be opened.

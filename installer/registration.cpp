@@ -1,7 +1,12 @@
 #include "installer/registration.h"
 
+#include <algorithm>
+#include <limits>
+#include <optional>
+#include <string_view>
 #include <utility>
 
+#include "base/format.h"
 #include "installer/registry_cursor.h"
 #include "installer/suite.h"
 
@@ -9,13 +14,22 @@ namespace qel::installer {
 
 namespace {
 
-constexpr std::int32_t RegistryKeyNotFound = 2;  // ERROR_FILE_NOT_FOUND
 constexpr std::int32_t RegistrySuccess = 0;
+constexpr std::int32_t RegistryKeyNotFound = 2;  // ERROR_FILE_NOT_FOUND
+constexpr std::int32_t RegistryNoMoreItems = 259;
+constexpr std::size_t DwordSize = 4;
 
-// The values RegisterSuite writes, in its two keys.
-const std::vector<std::string> UninstallEntryValues = {"DisplayName", "UninstallString", "DisplayIcon",
-                                                       "DisplayVersion", "Publisher", "InstallLocation",
-                                                       "EstimatedSize", "NoModify", "NoRepair"};
+// What the list of installed software reads from an entry: first the values RegisterSuite
+// writes, then the others Windows knows, which an earlier setup may have written. Written
+// anew, an entry loses any value of another name, which nothing reads.
+const std::vector<std::string> UninstallEntryValues = {
+    "DisplayName", "UninstallString", "DisplayIcon", "DisplayVersion", "Publisher", "InstallLocation",
+    "EstimatedSize", "NoModify", "NoRepair",
+    "QuietUninstallString", "ModifyPath", "NoRemove", "SystemComponent", "Comments", "Contact", "HelpLink",
+    "HelpTelephone", "URLInfoAbout", "URLUpdateInfo", "Readme", "InstallDate", "InstallSource", "Version",
+    "VersionMajor", "VersionMinor", "Language", "Size", "WindowsInstaller", "ParentKeyName",
+    "ParentDisplayName", "ReleaseType", "AuthorizedCDFPrefix"};
+// The per-user key may hold options of the suite's programs beside the path: it is never written anew.
 const std::vector<std::string> ProgramPathValues = {"Program Path"};
 constexpr const char* OptionSection = "Option";
 
@@ -25,11 +39,23 @@ std::string JoinPath(const std::vector<std::string>& names, std::size_t count) {
   return path;
 }
 
-// Opens root\path, or reports why not; the key is closed with the object.
+// The suite's entry in a list of installed software, as names below the hive's root.
+std::vector<std::string> UninstallEntryNames() {
+  std::vector<std::string> names(UninstallKeyPath.begin(), UninstallKeyPath.end());
+  names.emplace_back(SuiteName);
+  return names;
+}
+
+std::string UninstallEntryPath() {
+  const std::vector<std::string> names = UninstallEntryNames();
+  return JoinPath(names, names.size());
+}
+
+// Opens (or creates) root\path, or reports why not; the key is closed with the object.
 class TOpenedKey final {
  public:
-  TOpenedKey(platform::RegistryKey root, const std::string& path)
-      : FResult(platform::RegistryOpenKey(root, path, FKey)) {}
+  TOpenedKey(platform::RegistryKey root, const std::string& path, bool create = false)
+      : FResult(create ? platform::RegistryCreateKey(root, path, FKey) : platform::RegistryOpenKey(root, path, FKey)) {}
   ~TOpenedKey() {
     if (FResult == RegistrySuccess) platform::RegistryCloseKey(FKey);
   }
@@ -43,11 +69,120 @@ class TOpenedKey final {
   std::int32_t FResult;
 };
 
-// A cursor on HKEY_LOCAL_MACHINE\...\Uninstall, created where missing. A key on the way
-// that cannot be opened leaves the cursor where it stands.
-void OpenUninstallList(TRegistryCursor& registry) {
-  registry.SetRootKey(platform::RegistryLocalMachine);
-  for (const char* key : UninstallKeyPath) registry.OpenKey(key, true);
+void SetString(const TOpenedKey& key, const std::string& name, const std::string& value) {
+  if (platform::RegistrySetString(key.Key(), name, value) != RegistrySuccess) {
+    throw ERegistryException(base::Format("Failed to set data for '%s'", {name}));
+  }
+}
+
+void SetDword(const TOpenedKey& key, const std::string& name, std::uint32_t value) {
+  if (platform::RegistrySetDword(key.Key(), name, value) != RegistrySuccess) {
+    throw ERegistryException(base::Format("Failed to set data for '%s'", {name}));
+  }
+}
+
+// The entry below root's list of installed software. False, with no value written, when the
+// hive refuses the key; a value it then refuses raises.
+bool WriteUninstallEntry(platform::RegistryKey root, const TRegistration& registration) {
+  const TOpenedKey entry(root, UninstallEntryPath(), true);
+  if (entry.Result() != RegistrySuccess) return false;
+  const std::string& dir = registration.InstallDir;
+  SetString(entry, "DisplayName", SuiteName);
+  SetString(entry, "UninstallString", UninstallCommand(dir + registration.Uninstaller));
+  SetString(entry, "DisplayIcon", dir + MainProgram);
+  SetString(entry, "DisplayVersion", SuiteVersion);
+  SetString(entry, "Publisher", PublisherFolder);
+  SetString(entry, "InstallLocation", dir);
+  SetDword(entry, "EstimatedSize", registration.EstimatedSizeKB);
+  // The setup has no Change or Repair mode: installing again is the repair.
+  SetDword(entry, "NoModify", 1);
+  SetDword(entry, "NoRepair", 1);
+  return true;
+}
+
+// Removes the entry below root; false when it is there afterwards. Only "not found" says it is
+// gone: a key this user may not open is still there.
+bool RemoveUninstallEntry(platform::RegistryKey root) {
+  if (TOpenedKey(root, UninstallEntryPath()).Result() == RegistryKeyNotFound) return true;
+  {
+    TRegistryCursor registry;
+    registry.SetRootKey(root);
+    const std::vector<std::string> names = UninstallEntryNames();
+    if (registry.OpenKey(JoinPath(names, names.size() - 1), false)) registry.DeleteKey(SuiteName);
+  }
+  return TOpenedKey(root, UninstallEntryPath()).Result() == RegistryKeyNotFound;
+}
+
+std::optional<std::uint32_t> DwordOf(const std::string& data) {
+  if (data.size() != DwordSize) return std::nullopt;
+  std::uint32_t number = 0;
+  for (std::size_t i = DwordSize; i-- > 0;) number = number << 8 | static_cast<unsigned char>(data[i]);
+  return number;
+}
+
+// The platform writes strings and DWORDs only; a value of another type cannot be put back.
+bool CanWriteBack(std::uint32_t type, const std::string& data) {
+  return type == platform::RegistryString || (type == platform::RegistryDword && DwordOf(data).has_value());
+}
+
+bool WriteBack(platform::RegistryKey key, const std::string& name, std::uint32_t type, const std::string& data) {
+  if (!CanWriteBack(type, data)) return false;
+  const std::int32_t result = type == platform::RegistryString ? platform::RegistrySetString(key, name, data)
+                                                               : platform::RegistrySetDword(key, name, *DwordOf(data));
+  return result == RegistrySuccess;
+}
+
+// The saved state's text: a tag, then per key numbers ended by a blank and strings as their
+// length, a colon and their bytes, so names and data may hold any byte.
+constexpr const char* StateTag = "QelRegistration1 ";
+
+void PutNumber(std::string& text, std::uint64_t number) { text += std::to_string(number) + ' '; }
+
+void PutString(std::string& text, const std::string& bytes) { text += std::to_string(bytes.size()) + ':' + bytes; }
+
+class TStateReader final {
+ public:
+  explicit TStateReader(const std::string& text) : FText(text) {}
+
+  bool Tag() { return Take(std::string_view(StateTag).size()) == StateTag; }
+  bool Number(std::uint64_t& number) { return Digits(number, ' '); }
+  bool String(std::string& bytes) {
+    std::uint64_t length = 0;
+    if (!Digits(length, ':') || length > FText.size() - FPosition) return false;
+    bytes = Take(static_cast<std::size_t>(length));
+    return true;
+  }
+  bool AtEnd() const noexcept { return FPosition == FText.size(); }
+
+ private:
+  // At most this many digits: any count or type the text holds fits, and none can overflow.
+  static constexpr std::size_t MaxDigits = 10;
+
+  std::string Take(std::size_t count) {
+    const std::string taken = FText.substr(FPosition, count);
+    FPosition += taken.size();
+    return taken;
+  }
+  bool Digits(std::uint64_t& number, char end) {
+    number = 0;
+    std::size_t digits = 0;
+    for (; FPosition < FText.size() && FText[FPosition] >= '0' && FText[FPosition] <= '9'; ++FPosition, ++digits) {
+      if (digits == MaxDigits) return false;
+      number = number * 10 + static_cast<std::uint64_t>(FText[FPosition] - '0');
+    }
+    if (digits == 0 || FPosition == FText.size() || FText[FPosition] != end) return false;
+    ++FPosition;
+    return true;
+  }
+
+  const std::string& FText;
+  std::size_t FPosition = 0;
+};
+
+// A key that cannot be listed counts as having subkeys: it is then never written anew.
+bool HasSubkeys(platform::RegistryKey key) {
+  std::string name;
+  return platform::RegistryEnumKey(key, 0, name) != RegistryNoMoreItems;
 }
 
 }  // namespace
@@ -56,108 +191,180 @@ std::string UninstallCommand(const std::string& program) {
   return "\"" + program + "\" " + UninstallArgument;
 }
 
-void RegisterSuite(const TRegistration& registration) {
-  const std::string& dir = registration.InstallDir;
-  {
-    TRegistryCursor registry;
-    OpenUninstallList(registry);
-    registry.WriteString(SuiteName, "DisplayName", SuiteName);
-    registry.WriteString(SuiteName, "UninstallString", UninstallCommand(dir + registration.Uninstaller));
-    registry.WriteString(SuiteName, "DisplayIcon", dir + MainProgram);
-    registry.WriteString(SuiteName, "DisplayVersion", SuiteVersion);
-    registry.WriteString(SuiteName, "Publisher", PublisherFolder);
-    registry.WriteString(SuiteName, "InstallLocation", dir);
-    registry.WriteInteger(SuiteName, "EstimatedSize", registration.EstimatedSizeKB);
-    // The setup has no Change or Repair mode: installing again is the repair.
-    registry.WriteInteger(SuiteName, "NoModify", 1);
-    registry.WriteInteger(SuiteName, "NoRepair", 1);
+TRegistrationScope RegisterSuite(const TRegistration& registration) {
+  TRegistrationScope scope = TRegistrationScope::AllUsers;
+  if (!WriteUninstallEntry(platform::RegistryLocalMachine, registration)) {
+    scope = TRegistrationScope::CurrentUser;
+    if (!WriteUninstallEntry(platform::RegistryCurrentUser, registration)) {
+      throw ERegistryException(base::Format("Failed to create key %s", {SuiteName}));
+    }
   }
   TRegistryCursor registry;
   registry.OpenKey(PublisherFolder, true);
   registry.OpenKey(SuiteName, true);
-  registry.WriteString(OptionSection, "Program Path", dir + MainProgram);
+  registry.WriteString(OptionSection, "Program Path", registration.InstallDir + MainProgram);
+  return scope;
 }
 
 bool UnregisterSuite() {
-  {
-    TRegistryCursor registry;
-    OpenUninstallList(registry);
-    registry.DeleteKey(SuiteName);
-  }
-  // Only "not found" says the key is gone: a key this user may not open is still there.
-  std::string path;
-  for (const char* key : UninstallKeyPath) path += std::string(key) + "\\";
-  platform::RegistryKey key = platform::NoRegistryKey;
-  const std::int32_t result = platform::RegistryOpenKey(platform::RegistryLocalMachine, path + SuiteName, key);
-  if (result == 0) platform::RegistryCloseKey(key);
-  return result == RegistryKeyNotFound;
+  // Both are tried, whatever the first gives.
+  const bool machine = RemoveUninstallEntry(platform::RegistryLocalMachine);
+  return RemoveUninstallEntry(platform::RegistryCurrentUser) && machine;
 }
 
-TRegistrationBackup::TRegistrationBackup() {
-  std::vector<std::string> uninstallPath(UninstallKeyPath.begin(), UninstallKeyPath.end());
-  uninstallPath.emplace_back(SuiteName);
-  FUninstallEntry = Save(platform::RegistryLocalMachine, std::move(uninstallPath), UninstallEntryValues);
-  FProgramPath = Save(platform::RegistryCurrentUser, {"Software", PublisherFolder, SuiteName, OptionSection},
-                      ProgramPathValues);
+TRegistrationBackup::TRegistrationBackup(TUnread) {
+  const auto describe = [](TSavedKey& key, platform::RegistryKey root, std::vector<std::string> path,
+                           std::size_t ownFrom, const std::vector<std::string>& names, bool namesComplete) {
+    key.Root = root;
+    key.Path = std::move(path);
+    key.OwnFrom = ownFrom;
+    key.Names = &names;
+    key.NamesComplete = namesComplete;
+  };
+  const std::size_t entryLevel = UninstallKeyPath.size();
+  describe(FKeys[0], platform::RegistryLocalMachine, UninstallEntryNames(), entryLevel, UninstallEntryValues, true);
+  describe(FKeys[1], platform::RegistryCurrentUser, UninstallEntryNames(), entryLevel, UninstallEntryValues, true);
+  // From the publisher's key down.
+  describe(FKeys[2], platform::RegistryCurrentUser, {"Software", PublisherFolder, SuiteName, OptionSection}, 1,
+           ProgramPathValues, false);
+}
+
+TRegistrationBackup::TRegistrationBackup() : TRegistrationBackup(TUnread{}) {
+  for (TSavedKey& key : FKeys) Read(key);
 }
 
 bool TRegistrationBackup::Restore() const {
-  // Both are tried, whatever the first gives.
-  const bool programPath = Restore(FProgramPath);
-  return Restore(FUninstallEntry) && programPath;
+  // Each is tried, whatever the others give.
+  bool restored = true;
+  for (const TSavedKey& key : FKeys) restored = Restore(key) && restored;
+  return restored;
 }
 
-TRegistrationBackup::TSavedKey TRegistrationBackup::Save(platform::RegistryKey root, std::vector<std::string> path,
-                                                         const std::vector<std::string>& valueNames) {
-  TSavedKey saved;
-  saved.Root = root;
-  saved.Path = std::move(path);
+std::string TRegistrationBackup::Text() const {
+  std::string text = StateTag;
+  for (const TSavedKey& key : FKeys) {
+    PutNumber(text, key.Known ? 1 : 0);
+    PutNumber(text, key.Existing);
+    PutNumber(text, key.Values.size());
+    for (const TSavedValue& value : key.Values) {
+      PutString(text, value.Name);
+      PutNumber(text, value.Type);
+      PutString(text, value.Data);
+    }
+  }
+  return text;
+}
+
+std::optional<TRegistrationBackup> TRegistrationBackup::FromText(const std::string& text) {
+  TRegistrationBackup backup{TUnread{}};
+  TStateReader reader{text};
+  if (!reader.Tag()) return std::nullopt;
+  for (TSavedKey& key : backup.FKeys) {
+    std::uint64_t known = 0;
+    std::uint64_t existing = 0;
+    std::uint64_t count = 0;
+    if (!reader.Number(known) || known > 1 || !reader.Number(existing) || existing > key.Path.size() ||
+        !reader.Number(count) || count > key.Names->size()) {
+      return std::nullopt;
+    }
+    key.Known = known == 1;
+    key.Existing = static_cast<std::size_t>(existing);
+    for (std::uint64_t i = 0; i < count; ++i) {
+      TSavedValue value;
+      std::uint64_t type = 0;
+      // Only a value of the key's own names is ever written back, whatever the text says.
+      if (!reader.String(value.Name) ||
+          std::find(key.Names->begin(), key.Names->end(), value.Name) == key.Names->end() ||
+          !reader.Number(type) || type > std::numeric_limits<std::uint32_t>::max() || !reader.String(value.Data)) {
+        return std::nullopt;
+      }
+      value.Type = static_cast<std::uint32_t>(type);
+      key.Values.push_back(std::move(value));
+    }
+  }
+  if (!reader.AtEnd()) return std::nullopt;
+  return backup;
+}
+
+void TRegistrationBackup::Read(TSavedKey& saved) {
   // Only "not found" says a key is missing: one this user may not open is there, and no
   // undo of ours touches it.
   for (; saved.Existing < saved.Path.size(); ++saved.Existing) {
-    const std::int32_t result = TOpenedKey(root, JoinPath(saved.Path, saved.Existing + 1)).Result();
+    const std::int32_t result = TOpenedKey(saved.Root, JoinPath(saved.Path, saved.Existing + 1)).Result();
     if (result == RegistryKeyNotFound) break;
-    if (result != RegistrySuccess) return saved;
+    if (result != RegistrySuccess) return;
   }
   saved.Known = true;
-  if (saved.Existing < saved.Path.size()) return saved;
-  const TOpenedKey key(root, JoinPath(saved.Path, saved.Path.size()));
-  for (const std::string& name : valueNames) {
+  if (saved.Existing < saved.Path.size()) return;
+  const TOpenedKey key(saved.Root, JoinPath(saved.Path, saved.Path.size()));
+  for (const std::string& name : *saved.Names) {
     TSavedValue value{name, 0, {}};
     if (platform::RegistryQueryValue(key.Key(), name, value.Type, value.Data) == RegistrySuccess) {
       saved.Values.push_back(std::move(value));
     }
   }
-  return saved;
 }
 
 bool TRegistrationBackup::Restore(const TSavedKey& saved) {
-  // A key below a root always has its first level ("Software"): that one is never deleted.
-  if (!saved.Known || saved.Existing == 0) return true;
-  if (saved.Existing < saved.Path.size()) {
-    // The first key that was missing goes, with all the install made below it.
-    TRegistryCursor registry;
-    registry.SetRootKey(saved.Root);
-    if (!registry.OpenKey(JoinPath(saved.Path, saved.Existing), false)) return true;
-    registry.DeleteKey(saved.Path[saved.Existing]);
-    return TOpenedKey(saved.Root, JoinPath(saved.Path, saved.Existing + 1)).Result() == RegistryKeyNotFound;
+  if (!saved.Known) return true;
+  if (saved.Existing == saved.Path.size()) return RestoreValues(saved);
+  // The first key of the suite's own that was missing goes, with all the install made below it.
+  const std::size_t level = std::max(saved.Existing, saved.OwnFrom);
+  TRegistryCursor registry;
+  registry.SetRootKey(saved.Root);
+  if (!registry.OpenKey(JoinPath(saved.Path, level), false)) return true;
+  registry.DeleteKey(saved.Path[level]);
+  return TOpenedKey(saved.Root, JoinPath(saved.Path, level + 1)).Result() == RegistryKeyNotFound;
+}
+
+bool TRegistrationBackup::RestoreValues(const TSavedKey& saved) {
+  const std::string path = JoinPath(saved.Path, saved.Path.size());
+  bool added = false;
+  bool restored = true;
+  {
+    const TOpenedKey key(saved.Root, path);
+    // Gone: an earlier undo was cut short between taking the key away and writing it anew.
+    if (key.Result() == RegistryKeyNotFound) return WriteAnew(saved);
+    if (key.Result() != RegistrySuccess) return false;
+    for (const std::string& name : *saved.Names) {
+      std::uint32_t type = 0;
+      std::string data;
+      const bool there = platform::RegistryQueryValue(key.Key(), name, type, data) == RegistrySuccess;
+      const auto before = std::find_if(saved.Values.begin(), saved.Values.end(),
+                                       [&](const TSavedValue& value) { return value.Name == name; });
+      if (before == saved.Values.end()) {
+        added = added || there;
+      } else if (!there || type != before->Type || data != before->Data) {
+        restored = WriteBack(key.Key(), name, before->Type, before->Data) && restored;
+      }
+    }
+    if (!added) return restored;
+    // A value cannot be taken away on its own: the key is written anew, which must neither drop
+    // a subkey nor a value that cannot be written back. Otherwise the added values stay.
+    const bool rewritable = saved.NamesComplete && !HasSubkeys(key.Key()) &&
+                            std::all_of(saved.Values.begin(), saved.Values.end(), [](const TSavedValue& value) {
+                              return CanWriteBack(value.Type, value.Data);
+                            });
+    if (!rewritable) return false;
   }
-  const TOpenedKey key(saved.Root, JoinPath(saved.Path, saved.Path.size()));
-  if (key.Result() != RegistrySuccess) return saved.Values.empty();
+  return platform::RegistryDeleteKey(saved.Root, path) == RegistrySuccess && WriteAnew(saved);
+}
+
+bool TRegistrationBackup::WriteAnew(const TSavedKey& saved) {
+  const TOpenedKey key(saved.Root, JoinPath(saved.Path, saved.Path.size()), true);
+  if (key.Result() != RegistrySuccess) return false;
   bool restored = true;
   for (const TSavedValue& value : saved.Values) {
-    std::int32_t result = RegistrySuccess;
-    if (value.Type == platform::RegistryDword && value.Data.size() == 4) {
-      std::uint32_t number = 0;
-      for (int i = 3; i >= 0; --i) number = number << 8 | static_cast<unsigned char>(value.Data[static_cast<std::size_t>(i)]);
-      result = platform::RegistrySetDword(key.Key(), value.Name, number);
-    } else if (value.Type == platform::RegistryString) {
-      result = platform::RegistrySetString(key.Key(), value.Name, value.Data);
-    }
-    // Values of other types are not the suite's own: they were not written, so they stand as they were.
-    restored = restored && result == RegistrySuccess;
+    restored = WriteBack(key.Key(), value.Name, value.Type, value.Data) && restored;
   }
   return restored;
+}
+
+std::string SaveRegistrationState() { return TRegistrationBackup().Text(); }
+
+bool RestoreRegistrationState(const std::string& savedState) {
+  const std::optional<TRegistrationBackup> backup = TRegistrationBackup::FromText(savedState);
+  return backup.has_value() && backup->Restore();
 }
 
 }  // namespace qel::installer

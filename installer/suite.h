@@ -32,6 +32,8 @@ inline constexpr const char* FallbackProgramsFolder = "C:\\WINDOWS\\Main menu\\P
 // Below HKEY_LOCAL_MACHINE, the list of installed software; the suite's entry is SuiteName below it.
 inline constexpr std::array<const char*, 5> UninstallKeyPath = {"Software", "Microsoft", "Windows", "CurrentVersion",
                                                                 "Uninstall"};
+// The same path below HKEY_CURRENT_USER is the list of software installed for that user only:
+// the suite's entry goes there when the machine's list refuses a user without administrator rights.
 
 // The caption of every question the installer asks.
 inline constexpr const char* AttentionCaption = "Attention";
@@ -53,5 +55,7 @@ inline constexpr std::array<TShortcutRow, 8> SuiteShortcuts = {{
     {"Qel Lantern", "qellantern.url"},
 }};
 inline constexpr const char* UninstallLinkName = "Uninstall";
+// The journal of a run, in the temporary folder, where any later start finds it.
+inline constexpr const char* JournalFileName = "Qel Orvane setup.journal";
 
 }  // namespace qel::installer

@@ -1,6 +1,8 @@
 #include "installer/uninstallation.h"
 
 #include <algorithm>
+#include <limits>
+#include <unordered_set>
 #include <utility>
 
 #include "base/exceptions.h"
@@ -19,6 +21,10 @@ namespace qel::installer {
 namespace {
 
 constexpr const char* NoticeCaption = "Qel Orvane!";
+constexpr std::size_t PercentSteps = 100;
+// The files go to the shell in batches of a hundredth of them, so the progress moves a percent at
+// a time; a short list in few batches all the same, since each call costs a start of its own.
+constexpr std::size_t MinimumBatch = 64;
 
 // A component Windows reads as "..": it drops trailing dots and spaces, so "..." and ".. "
 // climb as ".." does.
@@ -27,22 +33,56 @@ bool Climbs(const std::string& component) {
          std::count(component.begin(), component.end(), '.') >= 2;
 }
 
-// Every folder above a path below folder, up to (not including) folder itself, each ending in "\".
-void AddFoldersAbove(const std::string& folder, const std::string& path, std::vector<std::string>& folders) {
-  for (std::size_t end = path.find('\\', folder.size()); end != std::string::npos; end = path.find('\\', end + 1)) {
-    const std::string above = path.substr(0, end + 1);
-    const bool known = std::any_of(folders.begin(), folders.end(),
-                                   [&](const std::string& other) { return base::SameText(other, above); });
-    if (!known) folders.push_back(above);
-  }
+// A path as a set of those seen holds it: names compare without regard to case, as the file
+// system does.
+std::string SeenKey(const std::string& path) { return base::UpperCase(path); }
+
+std::size_t Depth(const std::string& path) {
+  return static_cast<std::size_t>(std::count(path.begin(), path.end(), '\\'));
 }
 
-std::size_t Depth(const std::string& path) { return static_cast<std::size_t>(std::count(path.begin(), path.end(), '\\')); }
+// What the manifest names below folder, each once: the lines as full paths, and every folder
+// above them (a directory line names one itself), up to but not including folder, each ending
+// in "\", deepest first. Sets, not searches, so the time grows with the lines alone.
+struct TListedPaths {
+  std::vector<std::string> Paths;
+  std::vector<std::string> Folders;
+};
+
+TListedPaths ListPaths(const std::string& folder, const std::vector<std::string>& lines) {
+  TListedPaths listed;
+  std::unordered_set<std::string> seenPaths;
+  std::unordered_set<std::string> seenFolders;
+  for (const std::string& line : lines) {
+    std::string path;
+    if (!TUninstallation::PathBelow(folder, line, path) || !seenPaths.insert(SeenKey(path)).second) continue;
+    for (std::size_t end = path.find('\\', folder.size()); end != std::string::npos; end = path.find('\\', end + 1)) {
+      std::string above = path.substr(0, end + 1);
+      if (seenFolders.insert(SeenKey(above)).second) listed.Folders.push_back(std::move(above));
+    }
+    listed.Paths.push_back(std::move(path));
+  }
+  // Deepest first, so a folder is empty by the time its parent is tried.
+  std::stable_sort(listed.Folders.begin(), listed.Folders.end(),
+                   [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
+  return listed;
+}
+
+std::int32_t Percent(std::size_t done, std::size_t total) {
+  return total == 0 ? static_cast<std::int32_t>(PercentSteps) : static_cast<std::int32_t>(done * PercentSteps / total);
+}
+
+std::int32_t AsCount(std::size_t count) {
+  return static_cast<std::int32_t>(std::min<std::size_t>(count, std::numeric_limits<std::int32_t>::max()));
+}
 
 }  // namespace
 
-TUninstallation::TUninstallation(std::string programFile, TUserDialogue& dialogue)
-    : FProgramFile(std::move(programFile)), FProgramFolder(base::ExtractFilePath(FProgramFile)), FDialogue(dialogue) {}
+TUninstallation::TUninstallation(std::string programFile, TUserDialogue& dialogue, TProgressSink* progress)
+    : FProgramFile(std::move(programFile)),
+      FProgramFolder(base::ExtractFilePath(FProgramFile)),
+      FDialogue(dialogue),
+      FProgress(progress) {}
 
 bool TUninstallation::Confirm() { return FDialogue.Ask("You really want to remove Qel Orvane?"); }
 
@@ -84,13 +124,11 @@ void TUninstallation::Run() {
 
 void TUninstallation::Remove(const std::vector<std::string>& lines) {
   FLeft.clear();
-  std::vector<std::string> paths;
-  for (const std::string& line : lines) {
-    std::string path;
-    if (PathBelow(FProgramFolder, line, path)) paths.push_back(path);
-  }
-  RemoveListedFiles(paths);
-  RemoveCreatedFolders(paths);
+  FTotalPercent = -1;
+  const TListedPaths listed = ListPaths(FProgramFolder, lines);
+  FFolderCount = listed.Folders.size();
+  RemoveListedFiles(listed.Paths);
+  RemoveCreatedFolders(listed.Folders);
   const std::string manifest = FProgramFolder + ManifestName;
   // While the manifest stays, so does the uninstaller that can read it another time.
   if (platform::FileExists(manifest) ||
@@ -103,20 +141,29 @@ void TUninstallation::Remove(const std::vector<std::string>& lines) {
 
 void TUninstallation::RemoveListedFiles(const std::vector<std::string>& paths) {
   std::vector<std::string> files;
-  std::string deleteList;
   for (const std::string& path : paths) {
-    if (!platform::FileExists(path)) continue;
-    files.push_back(path);
-    deleteList += path + '\0';
+    // A directory line ends in "\" and names no file: it is not worth a look at the disk.
+    if (path.back() != '\\' && platform::FileExists(path)) files.push_back(path);
   }
-  const std::string manifest = FProgramFolder + ManifestName;
-  files.push_back(manifest);
-  deleteList += manifest + '\0';
-  deleteList += '\0';
+  files.push_back(FProgramFolder + ManifestName);
+  FFileCount = files.size();
   // Permanently and without asking; the shell may show its own errors. The shell gives up
   // at the first file it cannot delete, so what it left is tried once more one by one, a
-  // read-only file too; what stays after that is reported, whatever the shell said.
-  ShellFileOp(0, platform::foDelete, deleteList, false, deleteList);
+  // read-only file too; what stays after that is reported, whatever the shell said. The
+  // retry waits for the last batch: a folder is then looked at once, not after every batch
+  // that changed it.
+  const std::size_t batch = std::max(MinimumBatch, (files.size() + PercentSteps - 1) / PercentSteps);
+  for (std::size_t first = 0; first < files.size(); first += batch) {
+    const std::size_t end = std::min(first + batch, files.size());
+    if (FProgress != nullptr) {
+      FProgress->FileStarted(files[first].substr(FProgramFolder.size()), AsCount(first + 1), AsCount(files.size()));
+    }
+    std::string deleteList;
+    for (std::size_t i = first; i < end; ++i) deleteList += files[i] + '\0';
+    deleteList += '\0';
+    ShellFileOp(0, platform::foDelete, deleteList, false, deleteList);
+    Advance(end);
+  }
   for (const std::string& file : files) {
     if (!platform::FileExists(file)) continue;
     const std::uint32_t attributes = platform::FileGetAttr(file);
@@ -125,18 +172,26 @@ void TUninstallation::RemoveListedFiles(const std::vector<std::string>& paths) {
   }
 }
 
-// Deepest first, so a folder is empty by the time its parent is tried. A folder that still
-// holds something holds what the user put there, or a file already reported.
-void TUninstallation::RemoveCreatedFolders(const std::vector<std::string>& paths) {
-  std::vector<std::string> folders;
-  for (const std::string& path : paths) AddFoldersAbove(FProgramFolder, path, folders);
-  std::stable_sort(folders.begin(), folders.end(),
-                   [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
-  for (const std::string& folder : folders) {
-    const std::string name = base::ExcludeTrailingBackslash(folder);
-    if (!platform::DirectoryExists(name) || platform::RemoveDir(name)) continue;
-    if (platform::LastErrorCode() != platform::ErrorDirNotEmpty) FLeft.push_back(folder);
+// A folder that still holds something holds what the user put there, or a file already reported.
+void TUninstallation::RemoveCreatedFolders(const std::vector<std::string>& folders) {
+  for (std::size_t i = 0; i < folders.size(); ++i) {
+    const std::string name = base::ExcludeTrailingBackslash(folders[i]);
+    if (platform::DirectoryExists(name) && !platform::RemoveDir(name) &&
+        platform::LastErrorCode() != platform::ErrorDirNotEmpty) {
+      FLeft.push_back(folders[i]);
+    }
+    Advance(FFileCount + i + 1);
   }
+}
+
+// Told only when the whole moves a percent: thousands of folders go in a blink each.
+void TUninstallation::Advance(std::size_t done) {
+  if (FProgress == nullptr) return;
+  const std::int32_t total = Percent(done, FFileCount + FFolderCount);
+  if (total == FTotalPercent) return;
+  FTotalPercent = total;
+  FProgress->FilePercentDone(Percent(std::min(done, FFileCount), FFileCount));
+  FProgress->TotalPercentDone(total);
 }
 
 void TUninstallation::Notify() {

@@ -5,6 +5,8 @@
 // the folders that hold them.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,10 @@ class TUninstallation final {
  public:
   // programFile: the running uninstaller's full path; its folder is taken to be the
   // installation directory, where the manifest lies and below which every line points.
-  TUninstallation(std::string programFile, TUserDialogue& dialogue);
+  // progress, when given, hears how far the removal is: each batch of files as it starts (the
+  // first one's path in the folder, its number, the number of files), the share of the files
+  // and of all the work (files, then folders) done.
+  TUninstallation(std::string programFile, TUserDialogue& dialogue, TProgressSink* progress = nullptr);
   TUninstallation(const TUninstallation&) = delete;
   TUninstallation& operator=(const TUninstallation&) = delete;
 
@@ -39,13 +44,19 @@ class TUninstallation final {
  private:
   void Remove(const std::vector<std::string>& lines);
   void RemoveListedFiles(const std::vector<std::string>& paths);
-  void RemoveCreatedFolders(const std::vector<std::string>& paths);
+  void RemoveCreatedFolders(const std::vector<std::string>& folders);
+  void Advance(std::size_t done);
   void Notify();
 
   std::string FProgramFile;
   std::string FProgramFolder;
   TUserDialogue& FDialogue;
+  TProgressSink* FProgress;
   std::vector<std::string> FLeft;
+  // The work of the removal under way, for the progress: files to delete, then folders.
+  std::size_t FFileCount = 0;
+  std::size_t FFolderCount = 0;
+  std::int32_t FTotalPercent = -1;  // as last told
 };
 
 }  // namespace qel::installer

@@ -43,6 +43,9 @@ std::int32_t FileWrite(FileHandle handle, const void* buffer, std::int32_t count
 std::int64_t FileSeek(FileHandle handle, std::int64_t offset, int origin);
 // Cuts or extends the file at the current position.
 bool FileTruncate(FileHandle handle);
+// Writes what the system holds of the file to the disk (FlushFileBuffers), so it outlasts a
+// power cut, not only the program.
+bool FileFlushToDisk(FileHandle handle);
 void FileClose(FileHandle handle);
 
 // Last-write time as an MS-DOS date and time (local time), or -1.

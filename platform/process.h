@@ -16,6 +16,17 @@ void WaitForProcessExit(std::uint32_t processId);
 // Lets the given time pass, for a retry that waits on something outside the program.
 void SleepFor(std::uint32_t milliseconds);
 
+// A point between two steps of work that must survive being cut short. The POSIX stand-in
+// ends the process at once, as a crash or a power cut would, at the n-th such point when the
+// environment holds QEL_STOP_AT_POINT=n: the end-to-end tests stop an install everywhere
+// this way. Nothing happens on Windows.
+void StopPointForTests();
+
+// The system's temporary folder (GetTempPath), ending in "\". In the POSIX sandbox it is
+// C:\WINDOWS\Temp\ of the sandbox's machine, made when missing; the empty text when it cannot
+// be had.
+std::string TemporaryFolder();
+
 // Copies the running program's file into the system's temporary folder under fileName
 // (replacing an earlier copy there) and starts the copy, detached, with the parameters, a
 // command line as ShellExecute takes it. The copy's full path, or the empty text when it

@@ -234,6 +234,13 @@ std::int64_t FileSeek(FileHandle handle, std::int64_t offset, int origin) {
   return position;
 }
 
+bool FileFlushToDisk(FileHandle handle) {
+  const auto file = OpenFileOf(handle);
+  if (!file) return false;
+  if (fsync(Descriptor(handle)) != 0) return FailFromErrno(errno);
+  return true;
+}
+
 bool FileTruncate(FileHandle handle) {
   const auto file = OpenFileOf(handle);
   if (!file) return false;

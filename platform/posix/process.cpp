@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 
@@ -40,6 +41,15 @@ bool CopyProgramTo(const std::string& hostPath) {
 
 std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
 
+void StopPointForTests() {
+  static const long stopAt = [] {
+    const char* value = std::getenv("QEL_STOP_AT_POINT");
+    return value != nullptr ? std::strtol(value, nullptr, 10) : 0L;
+  }();
+  static long reached = 0;
+  if (stopAt > 0 && ++reached == stopAt) _exit(137);  // no destructor, no flush: as a kill would
+}
+
 void WaitForProcessExit(std::uint32_t processId) {
   // kill() takes 0 and negative ids for process groups: no such id names one process.
   if (processId == 0 || processId > static_cast<std::uint32_t>(INT32_MAX)) return;
@@ -54,10 +64,16 @@ void SleepFor(std::uint32_t milliseconds) {
   }
 }
 
-std::string StartCopyOfProgram(const std::string& fileName, const std::string& parameters) {
+std::string TemporaryFolder() {
   const std::string folder = posix::Sandbox().WindowsDir + "\\Temp";
-  if (!ForceDirectories(folder)) return {};
-  const std::string copy = folder + "\\" + fileName;
+  return ForceDirectories(folder) ? folder + "\\" : std::string();
+}
+
+std::string StartCopyOfProgram(const std::string& fileName, const std::string& parameters) {
+  const std::string temporary = TemporaryFolder();
+  if (temporary.empty()) return {};
+  const std::string folder = temporary.substr(0, temporary.size() - 1);
+  const std::string copy = temporary + fileName;
   posix::THostPath path;
   if (!posix::ResolveHostPath(copy, path) || !CopyProgramTo(path.Host)) return {};
   if (ShellExecute(0, copy, parameters, folder) <= LaunchErrorLimit) return {};

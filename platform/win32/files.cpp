@@ -64,6 +64,8 @@ std::int64_t FileSeek(FileHandle handle, std::int64_t offset, int origin) {
 
 bool FileTruncate(FileHandle handle) { return SetEndOfFile(AsHandle(handle)) || RecordLastError(); }
 
+bool FileFlushToDisk(FileHandle handle) { return FlushFileBuffers(AsHandle(handle)) || RecordLastError(); }
+
 void FileClose(FileHandle handle) { CloseHandle(AsHandle(handle)); }
 
 std::int64_t FileGetDate(FileHandle handle) {

@@ -13,6 +13,8 @@ namespace {
 constexpr std::intptr_t LaunchErrorLimit = 32;
 }  // namespace
 
+void StopPointForTests() {}
+
 std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
 
 void WaitForProcessExit(std::uint32_t processId) {
@@ -24,11 +26,16 @@ void WaitForProcessExit(std::uint32_t processId) {
 
 void SleepFor(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
-std::string StartCopyOfProgram(const std::string& fileName, const std::string& parameters) {
+std::string TemporaryFolder() {
   char temp[MAX_PATH + 1] = {};
   const DWORD length = GetTempPathA(sizeof temp, temp);
   if (length == 0 || length > MAX_PATH) return win32::RecordLastError(), std::string();
-  const std::string folder(temp, length);
+  return std::string(temp, length);
+}
+
+std::string StartCopyOfProgram(const std::string& fileName, const std::string& parameters) {
+  const std::string folder = TemporaryFolder();
+  if (folder.empty()) return {};
   const std::string copy = folder + fileName;
   if (!CopyFileA(ModuleFileName().c_str(), copy.c_str(), FALSE)) return win32::RecordLastError(), std::string();
   if (ShellExecute(0, copy, parameters, folder) <= LaunchErrorLimit) return win32::RecordLastError(), std::string();

@@ -378,7 +378,7 @@ TEST_F(InstallerTest, AnEmptyOrRelativeDirectoryIsRefusedBeforeAnythingIsWritten
 
 // An install stopped by an error is undone whole: no file, folder, link or registry value of
 // it stays, and the user hears so before the error itself. Natively the disk fills up during
-// the extraction or at the manifest, or the machine's registry refuses the entry; under Wine,
+// the extraction or at the manifest, or neither hive takes the entry; under Wine,
 // which has no full disk and lets every user write the registry, a folder stands where the
 // manifest should be created.
 TEST_F(InstallerTest, AnInstallStoppedByAnErrorIsUndoneWhole) {
@@ -389,6 +389,7 @@ TEST_F(InstallerTest, AnInstallStoppedByAnErrorIsUndoneWhole) {
                                    TFailure::RegistryRefused});
   namespace fs = std::filesystem;
   const fs::path machineHive = fs::path(platform::posix::Sandbox().Root) / "system.reg";
+  const fs::path userHive = fs::path(platform::posix::Sandbox().Root) / "user.reg";
 #endif
   const bool publisherFolderBefore = platform::DirectoryExists(base::ExtractFileDir(MenuFolder()));
   for (const TFailure failure : failures) {
@@ -402,7 +403,9 @@ TEST_F(InstallerTest, AnInstallStoppedByAnErrorIsUndoneWhole) {
                                                                                : -1;
     testing::LimitedDrive drive('q', capacity);
     if (capacity >= 0) directory = drive.Root() + "Suite";
-    if (failure == TFailure::RegistryRefused) fs::permissions(machineHive, fs::perms::all, fs::perm_options::remove);
+    if (failure == TFailure::RegistryRefused) {
+      for (const fs::path& hive : {machineHive, userHive}) fs::permissions(hive, fs::perms::all, fs::perm_options::remove);
+    }
 #endif
     if (failure == TFailure::ManifestInTheWay) {
       ASSERT_TRUE(platform::ForceDirectories(directory + "\\install.dat"));
@@ -412,7 +415,9 @@ TEST_F(InstallerTest, AnInstallStoppedByAnErrorIsUndoneWhole) {
       EXPECT_THROW(Install(form, directory), base::Exception);
     }
 #ifndef _WIN32
-    if (failure == TFailure::RegistryRefused) fs::permissions(machineHive, fs::perms::owner_read | fs::perms::owner_write);
+    if (failure == TFailure::RegistryRefused) {
+      for (const fs::path& hive : {machineHive, userHive}) fs::permissions(hive, fs::perms::owner_read | fs::perms::owner_write);
+    }
 #endif
     ASSERT_FALSE(MessageTexts().empty());
     EXPECT_NE(MessageTexts().back().find("Everything it had changed was undone"), std::string::npos)
@@ -608,6 +613,37 @@ TEST(Uninstallation, ManifestLinesOutsideTheFolderAreRefused) {
     EXPECT_EQ(accepted ? path : std::string(), c.Path) << c.Line;
   }
 }
+
+#ifndef _WIN32
+// A user without administrator rights (the machine's hive not writable): the entry goes to the
+// user's own list of installed software, the install completes, and the uninstall takes it away.
+TEST_F(InstallerTest, WithoutAdministratorRightsTheSuiteIsInstalledAndUninstalledForTheUser) {
+  namespace fs = std::filesystem;
+  struct TReadOnlyMachineHive {
+    const fs::path File = fs::path(platform::posix::Sandbox().Root) / "system.reg";
+    TReadOnlyMachineHive() {
+      fs::permissions(File, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                      fs::perm_options::remove);
+    }
+    ~TReadOnlyMachineHive() { fs::permissions(File, fs::perms::owner_write, fs::perm_options::add); }
+  } readOnly;
+  const auto userEntry = [] {
+    TRegistryCursor registry;
+    registry.OpenKey("Microsoft\\Windows\\CurrentVersion\\Uninstall", false);
+    return registry.ReadString("Qel Orvane", "UninstallString", "<none>");
+  };
+  {
+    TInstallForm form({}, FSource.Path() + "Install.exe");
+    Install(form, InstallDir());
+    EXPECT_TRUE(form.CloseRequested());
+  }
+  EXPECT_EQ(userEntry(), "\"" + InstallDir() + "\\Install.exe\" u");
+  Uninstall();
+  EXPECT_EQ(MessageTexts().back(), "Uninstalling is completed.");
+  EXPECT_EQ(userEntry(), "<none>");
+  EXPECT_TRUE(FTarget.Names().empty());
+}
+#endif
 
 }  // namespace
 }  // namespace qel::installer
