@@ -222,23 +222,30 @@ bool TInstallJournal::Undo(const TRecord& record) {
   return false;
 }
 
-// What a commit leaves to do: the set-aside copies and their folders go.
-void TInstallJournal::Finish(const TRecord& record) {
-  if (record.Step == TStep::Replaced) Remove(record.Aside);
-  if (record.Step == TStep::AsideFolder) platform::RemoveDir(record.Path);
+// What a commit leaves to do: the set-aside copies and their folders go. False when one stays
+// (a program still running from the old file): the next start tries again.
+bool TInstallJournal::Finish(const TRecord& record) {
+  if (record.Step == TStep::Replaced) return Remove(record.Aside);
+  if (record.Step == TStep::AsideFolder) return RemoveEmptyFolder(record.Path);
+  return true;
 }
 
 void TInstallJournal::Commit() {
   WriteLine(std::string(1, CommitMark) + LineEnd, true);
-  // The last first: the set-aside files go before the folder that holds them.
-  for (auto record = FRecords.rbegin(); record != FRecords.rend(); ++record) Finish(*record);
-  CloseFile(true);
+  // The last first: the set-aside files go before the folder that holds them. A copy that
+  // cannot go now keeps the journal, whose commit mark has the next start finish the job.
+  bool finished = true;
+  for (auto record = FRecords.rbegin(); record != FRecords.rend(); ++record) finished = Finish(*record) && finished;
+  CloseFile(finished);
   FRecords.clear();
   FSetAsideFolders.clear();
 }
 
 std::vector<std::string> TInstallJournal::RollBack() {
   std::vector<std::string> left;
+  // Nothing recorded and no file of this run open: nothing to undo, and a journal kept for
+  // the next start (a commit still to finish) stays.
+  if (FRecords.empty() && FFile == platform::InvalidFileHandle) return left;
   for (auto record = FRecords.rbegin(); record != FRecords.rend(); ++record) {
     bool undone = false;
     try {
@@ -282,8 +289,13 @@ TInstallJournal::TRecovery TInstallJournal::Recover(const std::string& journalFi
   }
   TInstallJournal journal(journalFile);
   if (recovery.Committed) {
-    for (auto record = records.rbegin(); record != records.rend(); ++record) Finish(*record);
-    journal.CloseFile(true);
+    bool finished = true;
+    for (auto record = records.rbegin(); record != records.rend(); ++record) finished = Finish(*record) && finished;
+    journal.CloseFile(finished);
+    return recovery;
+  }
+  if (records.empty()) {
+    platform::DeleteFile(journalFile);  // cut short before its first step
     return recovery;
   }
   journal.FRecords = std::move(records);

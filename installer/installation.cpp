@@ -63,7 +63,17 @@ class TInstallation::TArchiveListener final {
   TArchiveListener(TInstallation& installation, archive::TUnZip& archive)
       : FInstallation(installation), FArchive(archive), FSaved(Handlers(archive)) {
     archive.OnStartUnZipInfo = [this](base::TObject&, std::int32_t count, std::int64_t, bool&) { FAnnounced = count; };
-    archive.OnStartUnZip = [this](base::TObject&, std::int32_t index, const std::string& name, bool&) {
+    archive.OnStartUnZip = [this](base::TObject&, std::int32_t index, const std::string& name, bool& skip) {
+      // The event names such a file by its ANSI stand-in ("_" for what the code page cannot
+      // spell), not by the name it would get on disk: the journal and the manifest would then
+      // set aside, and later delete, a user's file of that stand-in name. Left out, and said.
+      const archive::TZipHeaderInfo& entry = FArchive.Entry(index);
+      if (entry.NameLossy && !entry.Utf8Name.empty()) {
+        skip = true;
+        FInstallation.FProgress.FileStarted(EntryPath(index), ++FStarted, FAnnounced);
+        Lose(index, "a name this computer's code page cannot spell");
+        return;
+      }
       if (!FArchive.Filename(index).empty()) {
         FInstallation.FJournal.BeforeFile(name);
         FStartedName = {index, name};

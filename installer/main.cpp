@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
   // The uninstaller's temporary copy has no window: it waits, removes the uninstaller's file, ends.
   if (installer::IsCopyRemoval(arguments)) return installer::RunCopyRemoval(arguments);
+  installer::RemoveStaleUninstallerCopy();
   // The shell-link writer needs COM in an apartment of the user-interface thread.
   platform::InitializeShellServices();
   platform::TApplication::SetTitle("Qel Tandril");

@@ -89,7 +89,18 @@ int RunCopyRemoval(const std::vector<std::string>& arguments) {
   if (base::SameText(self, programFile) || !SameBytes(programFile, self)) return 1;
   if (!DeleteWithRetries(programFile)) return 1;
   RemoveInstallationDirectory(programFile);
+  // This copy cannot delete itself while it runs: the system does it at its next start where
+  // it may, and the next start of the setup program otherwise.
+  platform::DeleteFileAtReboot(self);
   return 0;
+}
+
+void RemoveStaleUninstallerCopy() {
+  const std::string folder = platform::TemporaryFolder();
+  if (folder.empty()) return;
+  const std::string copy = folder + TemporaryUninstallerName;
+  if (base::SameText(copy, platform::ModuleFileName())) return;
+  if (platform::FileExists(copy)) platform::DeleteFile(copy);  // one still running stays: no matter
 }
 
 }  // namespace qel::installer

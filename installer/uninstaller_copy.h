@@ -24,4 +24,8 @@ bool IsCopyRemoval(const std::vector<std::string>& arguments);
 // The copy itself stays in the temporary folder: it is running.
 int RunCopyRemoval(const std::vector<std::string>& arguments);
 
+// Deletes the copy an earlier uninstall left in the temporary folder, at the start of a later
+// run of the program (never the running program itself).
+void RemoveStaleUninstallerCopy();
+
 }  // namespace qel::installer

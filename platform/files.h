@@ -62,6 +62,10 @@ bool RenameFile(const std::string& oldName, const std::string& newName);
 // (MoveFileEx with MOVEFILE_REPLACE_EXISTING): newName is at every moment either the old file
 // or the new one. Fails, changing nothing, when newName is a directory, read-only or open.
 bool MoveFileOver(const std::string& oldName, const std::string& newName);
+// Has the system delete the file when it next starts (MoveFileEx with
+// MOVEFILE_DELAY_UNTIL_REBOOT), for a file in use now; false where the system will not (no
+// administrator rights, and always in the POSIX stand-in, which has no reboot).
+bool DeleteFileAtReboot(const std::string& name);
 // MS-DOS attribute bits, or InvalidFileAttributes when the file does not exist.
 std::uint32_t FileGetAttr(const std::string& name);
 bool FileSetAttr(const std::string& name, std::uint32_t attributes);

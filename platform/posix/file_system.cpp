@@ -76,6 +76,8 @@ bool RenameFile(const std::string& oldName, const std::string& newName) {
   return true;
 }
 
+bool DeleteFileAtReboot(const std::string&) { return Fail(ErrorAccessDenied); }
+
 bool MoveFileOver(const std::string& oldName, const std::string& newName) {
   posix::THostPath from;
   struct stat fromInfo {};

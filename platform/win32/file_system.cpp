@@ -32,6 +32,10 @@ bool RenameFile(const std::string& oldName, const std::string& newName) {
   return MoveFileA(oldName.c_str(), newName.c_str()) || RecordLastError();
 }
 
+bool DeleteFileAtReboot(const std::string& name) {
+  return MoveFileExA(name.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) || RecordLastError();
+}
+
 bool MoveFileOver(const std::string& oldName, const std::string& newName) {
   return MoveFileExA(oldName.c_str(), newName.c_str(), MOVEFILE_REPLACE_EXISTING) || RecordLastError();
 }

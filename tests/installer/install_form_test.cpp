@@ -327,6 +327,26 @@ TEST_F(InstallerTest, ARepairFromADamagedImageKeepsTheWorkingFile) {
   EXPECT_FALSE(platform::DirectoryExists(InstallDir() + "\\~qel-setup-old"));
 }
 
+// An entry whose name the code page cannot spell would be journalled and listed under its "_"
+// stand-in, a name a user's file may have: it is left out and reported, the user's file kept.
+TEST_F(InstallerTest, AnEntryTheCodePageCannotSpellIsLeftOutNotMistakenForAUsersFile) {
+  testing::ZipBuilder image;
+  image.AddStored("DoVra.exe", "main program");
+  testing::ZipEntry unicode;
+  unicode.Name = "\xE6\x97\xA5\xE6\x9C\xAC.txt";  // two CJK letters in UTF-8
+  unicode.Flags = 0x0800;
+  unicode.Data = testing::ToBytes("unicode");
+  image.Add(unicode);
+  WriteImage(image);
+  FTarget.Write("Suite/__.txt", "the user's own");
+  TInstallForm form({}, FSource.Path() + "Install.exe");
+  Install(form, InstallDir(), platform::idOK);
+  EXPECT_EQ(FTarget.Read("Suite\\__.txt"), "the user's own");
+  ASSERT_FALSE(MessageTexts().empty());
+  EXPECT_NE(MessageTexts().front().find("code page cannot spell"), std::string::npos) << MessageTexts().front();
+  EXPECT_EQ(FTarget.Read("Suite\\install.dat"), "DoVra.exe\r\n");
+}
+
 // Closing the window during extraction asks first; on OK the install still runs to its end,
 // and its completion question is shown and answered rather than swept away by the close.
 TEST_F(InstallerTest, ACloseDuringExtractionStillGetsTheCompletionQuestionAnswered) {
