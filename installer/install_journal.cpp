@@ -148,12 +148,17 @@ void TInstallJournal::CloseFile(bool remove) {
 void TInstallJournal::BeforeFolder(const std::string& folder) {
   std::vector<std::string> missing;
   for (std::string level = base::ExcludeTrailingBackslash(platform::ExpandFileName(folder));
-       !level.empty() && !platform::DirectoryExists(level); level = base::ExtractFileDir(level)) {
+       !level.empty() && !FFoldersToMake.count(base::UpperCase(level)) && !platform::DirectoryExists(level);
+       level = base::ExtractFileDir(level)) {
     missing.push_back(level);
     if (base::ExtractFileDir(level) == level) break;  // a root that does not exist
   }
   // The outermost first, so that undo, which goes backwards, empties the deepest first.
-  for (auto level = missing.rbegin(); level != missing.rend(); ++level) Record({TStep::Folder, *level, {}});
+  for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+    // Recorded once: a folder still to be made is as good as there for the folders below it.
+    FFoldersToMake.insert(base::UpperCase(*level));
+    Record({TStep::Folder, *level, {}});
+  }
 }
 
 std::string TInstallJournal::SetAsideFolder(const std::string& folder) {
@@ -239,6 +244,7 @@ void TInstallJournal::Commit() {
   CloseFile(finished);
   FRecords.clear();
   FSetAsideFolders.clear();
+  FFoldersToMake.clear();
 }
 
 std::vector<std::string> TInstallJournal::RollBack() {
@@ -262,6 +268,7 @@ std::vector<std::string> TInstallJournal::RollBack() {
   CloseFile(left.empty());
   FRecords.clear();
   FSetAsideFolders.clear();
+  FFoldersToMake.clear();
   return left;
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/files.h"
@@ -90,6 +91,7 @@ class TInstallJournal final {
   std::vector<TRecord> FRecords;
   std::vector<std::pair<std::string, std::string>> FSetAsideFolders;  // folder, its set-aside folder
   unsigned FSetAsideCount = 0;
+  std::unordered_set<std::string> FFoldersToMake;  // recorded by BeforeFolder, in upper case
 };
 
 }  // namespace qel::installer

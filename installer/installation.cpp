@@ -4,6 +4,7 @@
 #include <limits>
 #include <memory>
 #include <type_traits>
+#include <unordered_set>
 #include <utility>
 
 #include "archive/unzip.h"
@@ -225,8 +226,10 @@ void TInstallation::RecordWritten(const std::string& fullName) {
 void TInstallation::JournalEntryFolders() {
   const std::string directory = base::IncludeTrailingBackslash(platform::ExpandFileName(FDirectory));
   FJournal.BeforeFolder(directory);
+  // Each folder once: an archive names a folder with every entry in it.
+  std::unordered_set<std::string> seen;
   for (std::int32_t i = 0; i < FArchive.Count(); ++i) {
-    if (FArchive.Pathname(i).empty()) continue;
+    if (FArchive.Pathname(i).empty() || !seen.insert(base::UpperCase(FArchive.Pathname(i))).second) continue;
     // A folder the archive names outside the directory is not extracted at all.
     const std::string folder = platform::ExpandFileName(directory + FArchive.Pathname(i));
     if (base::SameText(folder.substr(0, directory.size()), directory)) FJournal.BeforeFolder(folder);

@@ -16,10 +16,10 @@ void WaitForProcessExit(std::uint32_t processId);
 // Lets the given time pass, for a retry that waits on something outside the program.
 void SleepFor(std::uint32_t milliseconds);
 
-// A point between two steps of work that must survive being cut short. The POSIX stand-in
-// ends the process at once, as a crash or a power cut would, at the n-th such point when the
-// environment holds QEL_STOP_AT_POINT=n: the end-to-end tests stop an install everywhere
-// this way. Nothing happens on Windows.
+// A point between two steps of work that must survive being cut short. The process ends at
+// once, as a crash, a kill or a power cut would, at the n-th such point when the environment
+// holds QEL_STOP_AT_POINT=n: the end-to-end tests stop an install this way (everywhere in the
+// POSIX stand-in, once under Wine). Without the variable nothing happens.
 void StopPointForTests();
 
 // The system's temporary folder (GetTempPath), ending in "\". In the POSIX sandbox it is

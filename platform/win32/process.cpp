@@ -2,6 +2,8 @@
 // copy of the program started from GetTempPath.
 #include "platform/process.h"
 
+#include <cstdlib>
+
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/win32/windows_api.h"
@@ -13,7 +15,16 @@ namespace {
 constexpr std::intptr_t LaunchErrorLimit = 32;
 }  // namespace
 
-void StopPointForTests() {}
+void StopPointForTests() {
+  static const long stopAt = [] {
+    char value[32] = {};
+    const DWORD length = GetEnvironmentVariableA("QEL_STOP_AT_POINT", value, sizeof value);
+    return length > 0 && length < sizeof value ? std::strtol(value, nullptr, 10) : 0L;
+  }();
+  static long reached = 0;
+  // Ends at once, without unwinding or flushing, as a kill from the task manager would.
+  if (stopAt > 0 && ++reached == stopAt) TerminateProcess(GetCurrentProcess(), 137);
+}
 
 std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
 

@@ -150,6 +150,7 @@ class TScenario final {
   void CheckLayout();
   void CheckFocusUsable(const std::string& page);
   void Install(TProcess& installer);
+  void KilledAndStartedAgain(const std::string& program, const std::string& folder);
   void CheckInstalled();
   void Uninstall();
 
@@ -193,6 +194,7 @@ void TScenario::Answer(TProcess& program, const std::string& caption, const std:
 }
 
 void TScenario::FindControls(TProcess& installer) {
+  FWizard = TWizard{};  // the controls of an earlier process are gone with it
   TWizard& w = FWizard;
   const std::uint32_t processId = installer.Id();
   WaitUntil(
@@ -340,6 +342,42 @@ void TScenario::Install(TProcess& installer) {
   FChecks.Check(installer.WaitForExit(StepTimeout, exitCode) && exitCode == 0, "the installer ends, with exit code 0");
 }
 
+// An install killed in the middle of its extraction; the next start finds its journal, undoes
+// what it had done and says so, and the machine is as it was.
+void TScenario::KilledAndStartedAgain(const std::string& program, const std::string& folder) {
+  const std::string programFiles =
+      RegistryString(THive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir").value_or("C:");
+  const std::string directory = programFiles + "\\Qel Tests\\Killed";
+  SetEnvironment("QEL_STOP_AT_POINT", "8");  // a few files into the extraction
+  {
+    TProcess installer(program, "\"" + program + "\"", folder);
+    SetEnvironment("QEL_STOP_AT_POINT", "");
+    FindControls(installer);
+    Click(FWizard.Next);
+    FChecks.Require(WaitUntil([&] { return Visible(FWizard.EditDir); }), "the directory page shows");
+    SetText(FWizard.EditDir, directory);
+    Click(FWizard.Next);
+    std::uint32_t exitCode = 0;
+    const bool ended = installer.WaitForExit(InstallTimeout, exitCode);
+    FChecks.Require(ended && exitCode == 137, "the install is killed in the middle (exit code " + std::to_string(exitCode) + ")");
+  }
+  std::string left;
+  for (const std::string& name : FolderEntries(directory)) left += " " + name;
+  for (const std::string& name : FolderEntries(programFiles + "\\Qel Tests")) left += " [" + name + "]";
+  FChecks.Check(FileExists(directory + "\\DoVra.exe"), "the killed install left its files behind in " + directory + ":" + left);
+  TProcess again(program, "\"" + program + "\"", folder);
+  Answer(again, "Qel Orvane",
+         "An earlier installation of Qel Orvane was stopped before it ended. Everything it had changed has been undone.",
+         DialogOK, "0-recovered", StartTimeout);
+  FindControls(again);
+  FChecks.Check(!DirectoryExists(directory) && !DirectoryExists(programFiles + "\\Qel Tests"),
+                "the next start removed what the killed install had made");
+  Click(FWizard.Exit);
+  Answer(again, "Attention", "Do you really want to exit?", DialogOK, "0b-exit-after-recovery");
+  std::uint32_t exitCode = 1;
+  FChecks.Check(again.WaitForExit(StepTimeout, exitCode), "the program ends after its window is closed");
+}
+
 void TScenario::CheckInstalled() {
   const std::string dir = FInstallDir + "\\";
   const std::string expectedDir = FArgs[1] + "\\";
@@ -423,6 +461,7 @@ void TScenario::Run() {
                     manifest.find("Microsoft.Windows.Common-Controls") != std::string::npos &&
                     manifest.find("dpiAware") != std::string::npos,
                 "the program's manifest asks for administrator rights, common controls 6 and DPI awareness");
+  KilledAndStartedAgain(program, folder);
   {
     // A manifest asking for administrator rights must not keep the program from starting.
     TProcess installer(program, "\"" + program + "\"", folder);

@@ -133,6 +133,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+void SetEnvironment(const std::string& name, const std::string& value) {
+  SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
+}
+
 bool WriteWholeFile(const std::string& path, const std::string& contents) {
   std::ofstream out(path, std::ios::binary);
   out.write(contents.data(), static_cast<std::streamsize>(contents.size()));

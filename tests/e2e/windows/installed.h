@@ -30,6 +30,9 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 std::optional<std::string> ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& contents);
+// Sets a variable of this program's environment, which the programs it starts inherit; an
+// empty value removes it.
+void SetEnvironment(const std::string& name, const std::string& value);
 // The names in a folder, without "." and "..".
 std::vector<std::string> FolderEntries(const std::string& folder);
 // How many icons a program carries; the shell shows the first.
