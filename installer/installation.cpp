@@ -76,7 +76,14 @@ class TInstallation::TArchiveListener final {
         return;
       }
       if (!FArchive.Filename(index).empty()) {
-        FInstallation.FJournal.BeforeFile(name);
+        // A file that cannot be set aside (a name too long for the journal's folder) could not
+        // be put back by an undo: it is not replaced, and the entry is reported.
+        if (!FInstallation.FJournal.BeforeFile(name)) {
+          skip = true;
+          FInstallation.FProgress.FileStarted(EntryPath(index), ++FStarted, FAnnounced);
+          Lose(index, "the file there could not be set aside, so it was left as it was");
+          return;
+        }
         FStartedName = {index, name};
       }
       FInstallation.RecordWritten(name);
