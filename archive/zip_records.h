@@ -1,6 +1,6 @@
 // The on-disk records of a ZIP archive as the reader sees them: signatures, the fixed sizes
 // of the three headers, the offsets of their fields, and little-endian readers. Sections are
-// those of PKWARE's ZIP File Format Specification (APPNOTE.TXT, version 6.3); what the
+// those of PKWARE's APPNOTE.TXT (version 6.3), the description of the ZIP format; what the
 // decoders read of an entry (method numbers, flag bits, the cipher) is in codecs/zip_format.h.
 #pragma once
 

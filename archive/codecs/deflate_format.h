@@ -1,5 +1,5 @@
-// The constants of the deflate format, each from the section of RFC 1951 ("DEFLATE
-// Compressed Data Format Specification version 1.3") that defines it.
+// The constants of the deflate format, each with the section of RFC 1951 (DEFLATE, version
+// 1.3) that defines it.
 #pragma once
 
 #include <array>

@@ -1,6 +1,6 @@
-// The constants of the implode format (method 6), from section 5.3 "Imploding" of PKWARE's ZIP
-// File Format Specification (APPNOTE.TXT, version 6.3). The variant is chosen by the entry's
-// flag bits 1 and 2 (zip_format.h).
+// The constants of the implode format (method 6), from section 5.3 "Imploding" of PKWARE's
+// APPNOTE.TXT (version 6.3), the description of the ZIP format. The variant is chosen by the
+// entry's flag bits 1 and 2 (zip_format.h).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The constants of the reduce format (methods 2 to 5, compression factors 1 to 4), from
-// section 5.2 "Reducing" of PKWARE's ZIP File Format Specification (APPNOTE.TXT, version 6.3).
+// section 5.2 "Reducing" of PKWARE's APPNOTE.TXT (version 6.3), the description of the ZIP format.
 #pragma once
 
 #include <array>

@@ -1,5 +1,5 @@
-// The constants of the shrink format (method 1), from section 5.1 "Shrinking" of PKWARE's ZIP
-// File Format Specification (APPNOTE.TXT, version 6.3): dynamic Lempel-Ziv-Welch.
+// The constants of the shrink format (method 1), from section 5.1 "Shrinking" of PKWARE's
+// APPNOTE.TXT (version 6.3), the description of the ZIP format: dynamic Lempel-Ziv-Welch.
 #pragma once
 
 namespace qel::codecs::shrink {

@@ -1,6 +1,6 @@
 // The parts of the ZIP container format that the decoders themselves read: the method numbers
-// and the general-purpose flag bits of an entry. Sections are those of PKWARE's ZIP File
-// Format Specification (APPNOTE.TXT, version 6.3).
+// and the general-purpose flag bits of an entry. Sections are those of PKWARE's APPNOTE.TXT
+// (version 6.3), the description of the ZIP format.
 #pragma once
 
 #include <cstddef>
