@@ -70,8 +70,8 @@ class TExtraction final {
   bool ClashesWithAnEarlierEntry(const TOutputFile& output);
   bool IsArchiveVolume(const TOutputFile& output) const;
   bool CreateOutput(const TOutputFile& output);
-  bool OpenOutput(const TOutputFile& output);
   bool ExtractAsStored(std::int32_t index, const std::function<void(TEntryOutput&)>& openOutput);
+  bool MethodIsSupported(std::int32_t index);
   void BeginEntryData();
   static std::optional<TOutputFile> StagingFileFor(const TOutputFile& output);
   bool DecodeVerified(std::int32_t index, const TOutputFile* file);
@@ -227,17 +227,7 @@ void TExtraction::HandleEntry(std::int32_t index) {
     if (FZip.RecreateDirs() && FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, path, skip);
     return;
   }
-  // A method nobody here can decode is told as such, before a password is asked for data
-  // that could not be read anyway.
-  if (!codecs::SupportedMethod(FWork.CompressionMethod)) {
-    if (FZip.OnSkippingFile) {
-      FZip.OnSkippingFile(FZip, TSkipReason::srUnsupportedMethod, index);
-    } else {
-      platform::ShowMessageBox("Unknown Compression Method", "Zip Error", platform::mbOK);
-    }
-    --FResult;
-    return;
-  }
+  if (!MethodIsSupported(index)) return;
   TOutputFile output(path + FWork.FileName(), unicode ? unicode->Directory + unicode->FileName : std::string());
   if (FWork.Encrypted() && !PasswordFits(index)) {
     SkipEntry(TSkipReason::srBadPassword, index);
@@ -296,10 +286,7 @@ void TExtraction::HandleEntry(std::int32_t index) {
 // test), named as it is stored. True when it came out right; a folder has nothing to come out.
 bool TExtraction::ExtractAsStored(std::int32_t index, const std::function<void(TEntryOutput&)>& openOutput) {
   if (FWork.FileName().empty()) return true;
-  if (!codecs::SupportedMethod(FWork.CompressionMethod)) {
-    SkipEntry(TSkipReason::srUnsupportedMethod, index);
-    return false;
-  }
+  if (!MethodIsSupported(index)) return false;
   if (FWork.Encrypted() && !PasswordFits(index)) {
     SkipEntry(TSkipReason::srBadPassword, index);
     return false;
@@ -316,6 +303,16 @@ bool TExtraction::ExtractAsStored(std::int32_t index, const std::function<void(T
   if (!DecodeVerified(index, nullptr)) return false;
   if (FZip.OnEndUnZip) FZip.OnEndUnZip(FZip, index, name);
   return true;
+}
+
+// A method nobody here can decode is told as such, before a password is asked for data that
+// could not be read anyway.
+bool TExtraction::MethodIsSupported(std::int32_t index) {
+  if (codecs::SupportedMethod(FWork.CompressionMethod)) return true;
+  // Without a handler the user is told in a box of the component's own.
+  if (!FZip.OnSkippingFile) platform::ShowMessageBox("Unknown Compression Method", "Zip Error", platform::mbOK);
+  SkipEntry(TSkipReason::srUnsupportedMethod, index);
+  return false;
 }
 
 void TExtraction::BeginEntryData() {
@@ -394,14 +391,14 @@ std::optional<TSplitName> TExtraction::UnicodeSpelling() const {
   return parts;
 }
 
-// Two entries whose names differ only in what the ANSI code page cannot spell would be
-// reported under one name: the later one is not written, so no name the run reports stands
-// for two files.
 // An entry named like the archive, or like one of its parts, would overwrite what is being read.
 bool TExtraction::IsArchiveVolume(const TOutputFile& output) const {
   return FVolumes.count(base::UpperCase(platform::ExpandFileName(output.Name()))) != 0;
 }
 
+// Two entries whose names differ only in what the ANSI code page cannot spell would be
+// reported under one name: the later one is not written, so no name the run reports stands
+// for two files.
 bool TExtraction::ClashesWithAnEarlierEntry(const TOutputFile& output) {
   const std::string key = base::UpperCase(output.Name());
   const auto [earlier, added] = FWritten.try_emplace(key, TWrittenName{output.PlatformName(), output.IsUtf8()});
@@ -484,21 +481,10 @@ bool TExtraction::MayWrite(std::int32_t index, TOutputFile& output) {
   return overwrite;
 }
 
-// Creates the entry's file, replacing a read-only one the overwrite rules let go: an earlier
-// extraction of the same archive leaves such files. The file is asked about only when the
-// system refuses it. False when the system refuses the file.
+// Creates the entry's file: a new one, or the staging file of a replacement (an existing file,
+// read-only or not, is only ever moved over, see TOutputFile::MoveOver). False when the system
+// refuses the file.
 bool TExtraction::CreateOutput(const TOutputFile& output) {
-  if (OpenOutput(output)) return true;
-  const std::uint32_t attributes = output.Attributes();
-  if (attributes == platform::InvalidFileAttributes || (attributes & platform::faDirectory) != 0 ||
-      (attributes & platform::faReadOnly) == 0) {
-    return false;
-  }
-  output.SetAttributes(attributes & ~platform::faReadOnly);
-  return OpenOutput(output);
-}
-
-bool TExtraction::OpenOutput(const TOutputFile& output) {
   try {
     FOutput.Open(output);
   } catch (const base::EFCreateError&) {

@@ -1,6 +1,5 @@
 #include "archive/output_file.h"
 
-#include "platform/code_pages.h"
 #include "platform/unicode_names.h"
 
 namespace qel::archive {
@@ -39,10 +38,9 @@ bool TOutputFile::MoveOver(const TOutputFile& target) const {
   const std::uint32_t attributes = target.Attributes();
   const bool readOnly = attributes != platform::InvalidFileAttributes && (attributes & platform::faReadOnly) != 0;
   if (readOnly) target.SetAttributes(attributes & ~platform::faReadOnly);
-  const bool moved = IsUtf8() || target.IsUtf8()
-                         ? platform::MoveFileOverUtf8(IsUtf8() ? FUtf8Path : platform::AnsiToUtf8(FName),
-                                                     target.IsUtf8() ? target.FUtf8Path : platform::AnsiToUtf8(target.FName))
-                         : platform::MoveFileOver(FName, target.FName);
+  // A file and the one beside it (Beside) are named alike: both in UTF-8, or both in ANSI.
+  const bool moved = IsUtf8() ? platform::MoveFileOverUtf8(FUtf8Path, target.FUtf8Path)
+                              : platform::MoveFileOver(FName, target.FName);
   if (!moved && readOnly) target.SetAttributes(attributes);
   return moved;
 }

@@ -70,18 +70,14 @@ class TInstallation::TArchiveListener final {
       // set aside, and later delete, a user's file of that stand-in name. Left out, and said.
       const archive::TZipHeaderInfo& entry = FArchive.Entry(index);
       if (entry.NameLossy && !entry.Utf8Name.empty()) {
-        skip = true;
-        FInstallation.FProgress.FileStarted(EntryPath(index), ++FStarted, FAnnounced);
-        Lose(index, "a name this computer's code page cannot spell");
+        skip = Refuse(index, "a name this computer's code page cannot spell");
         return;
       }
       if (!FArchive.Filename(index).empty()) {
         // A file that cannot be set aside (a name too long for the journal's folder) could not
         // be put back by an undo: it is not replaced, and the entry is reported.
         if (!FInstallation.FJournal.BeforeFile(name)) {
-          skip = true;
-          FInstallation.FProgress.FileStarted(EntryPath(index), ++FStarted, FAnnounced);
-          Lose(index, "the file there could not be set aside, so it was left as it was");
+          skip = Refuse(index, "the file there could not be set aside, so it was left as it was");
           return;
         }
         FStartedName = {index, name};
@@ -145,6 +141,14 @@ class TInstallation::TArchiveListener final {
   }
 
   std::string EntryPath(std::int32_t index) const { return FArchive.Pathname(index) + FArchive.Filename(index); }
+  // An entry left out at its start: counted through as the others are, and reported. True, for
+  // the event's skip.
+  bool Refuse(std::int32_t index, const std::string& reason) {
+    FInstallation.FProgress.FileStarted(EntryPath(index), ++FStarted, FAnnounced);
+    Lose(index, reason);
+    return true;
+  }
+
   // A lost entry wrote nothing: the working file an earlier install left there, set aside
   // for it, goes back at once, so a repair from a damaged image never costs a file that worked.
   void Lose(std::int32_t index, const std::string& reason) {
