@@ -5,13 +5,13 @@
 #include "installer/install_form.h"
 #include "installer/uninstaller_copy.h"
 #include "platform/files.h"
+#include "platform/process.h"
 #include "platform/shell.h"
 #include "platform/ui_controls.h"
 
 int main(int argc, char** argv) {
   using namespace qel;
-  std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+  std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
   // The uninstaller's temporary copy has no window: it waits, removes the uninstaller's file, ends.
   if (installer::IsCopyRemoval(arguments)) return installer::RunCopyRemoval(arguments);
   installer::RemoveStaleUninstallerCopy();

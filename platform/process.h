@@ -5,8 +5,14 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qel::platform {
+
+// The arguments the program was started with, without the program's name, as program text
+// (UTF-8). On Windows they are read from the wide command line: main's own argv holds them
+// in the ANSI code page, which cannot spell every name.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 std::uint32_t CurrentProcessId();
 

@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/process.h"
 #include "tools/qelunzip_extract.h"
 #include "tools/qelunzip_options.h"
 #include "tools/qelunzip_report.h"
@@ -174,7 +175,7 @@ int RunReportingFailures(const TOptions& given) {
 
 int main(int argc, char** argv) {
   using namespace qel;
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = platform::ProgramArguments(argc, argv);
   tools::TOptions options;
   if (const std::optional<std::string> error = tools::ParseOptions(args, options)) {
     std::cerr << "qelunzip: " << *error << "\n" << tools::Usage << "\n";

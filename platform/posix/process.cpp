@@ -39,6 +39,11 @@ bool CopyProgramTo(const std::string& hostPath) {
 
 }  // namespace
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  // The stand-in's program text is UTF-8, as a POSIX command line is.
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+}
+
 std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
 
 void StopPointForTests() {

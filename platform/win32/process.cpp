@@ -6,6 +6,7 @@
 
 #include "platform/files.h"
 #include "platform/shell.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/windows_api.h"
 
 namespace qel::platform {
@@ -24,6 +25,16 @@ void StopPointForTests() {
   static long reached = 0;
   // Ends at once, without unwinding or flushing, as a kill from the task manager would.
   if (stopAt > 0 && ++reached == stopAt) TerminateProcess(GetCurrentProcess(), 137);
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+  std::vector<std::string> arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(win32::Utf8(wide[i]));
+  LocalFree(wide);
+  return arguments;
 }
 
 std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
