@@ -63,11 +63,9 @@ class TExtraction final {
   bool TakeUpEntry(std::int32_t index);
   void HandleEntry(std::int32_t index);
   bool PositionAtData();
-  bool ProvideFolder(const std::string& path, const std::string& unicodeFolder);
-  std::optional<TSplitName> UnicodeSpelling() const;
+  bool ProvideFolder(const std::string& path);
   bool PasswordFits(std::int32_t index);
   bool MayWrite(std::int32_t index, TOutputFile& output);
-  bool ClashesWithAnEarlierEntry(const TOutputFile& output);
   bool IsArchiveVolume(const TOutputFile& output) const;
   bool CreateOutput(const TOutputFile& output);
   bool ExtractAsStored(std::int32_t index, const std::function<void(TEntryOutput&)>& openOutput);
@@ -94,12 +92,6 @@ class TExtraction final {
   std::int32_t FResult = 0;
   bool FRetry = false;
   std::string FFailure;  // why the entry in hand did not come out right, in a few words
-  // The names this run has written, by their ANSI spelling in upper case.
-  struct TWrittenName {
-    std::string PlatformName;
-    bool Unicode = false;
-  };
-  std::map<std::string, TWrittenName> FWritten;
   std::string FKnownFolder;  // the last folder found or made for an entry
   std::set<std::string> FVolumes;  // the archive's own files, full paths in upper case
 };
@@ -214,31 +206,21 @@ void TExtraction::HandleEntry(std::int32_t index) {
     SkipEntry(TSkipReason::srBadName, index);
     return;
   }
-  const std::optional<TSplitName> unicode = UnicodeSpelling();
-  if (FWork.NameLossy && !FWork.Utf8Name.empty() && !unicode) {
-    SkipEntry(TSkipReason::srBadName, index);
-    return;
-  }
   const std::string& path = *folder;
-  const std::string unicodeFolder = unicode ? unicode->Directory : std::string();
-  const bool folderAssumed = ProvideFolder(path, unicodeFolder);
+  const bool folderAssumed = ProvideFolder(path);
   if (FWork.FileName().empty()) {
     bool skip = false;
     if (FZip.RecreateDirs() && FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, path, skip);
     return;
   }
   if (!MethodIsSupported(index)) return;
-  TOutputFile output(path + FWork.FileName(), unicode ? unicode->Directory + unicode->FileName : std::string());
+  TOutputFile output(path + FWork.FileName());
   if (FWork.Encrypted() && !PasswordFits(index)) {
     SkipEntry(TSkipReason::srBadPassword, index);
     return;
   }
   if (!MayWrite(index, output)) {
     SkipEntry(TSkipReason::srNoOverwrite, index);
-    return;
-  }
-  if (ClashesWithAnEarlierEntry(output)) {
-    SkipEntry(TSkipReason::srNameClash, index);
     return;
   }
   if (IsArchiveVolume(output)) {
@@ -265,7 +247,7 @@ void TExtraction::HandleEntry(std::int32_t index) {
   if (!created && folderAssumed) {
     // The folder an earlier entry found may have gone since.
     FKnownFolder.clear();
-    ProvideFolder(path, unicodeFolder);
+    ProvideFolder(path);
     created = CreateOutput(written);
   }
   if (!created) {
@@ -363,48 +345,17 @@ std::optional<TOutputFile> TExtraction::StagingFileFor(const TOutputFile& output
 // Makes the entry's folder where it is missing; one that cannot be made shows when its file
 // cannot be created. Entries come folder by folder: the folder the previous entry found or
 // made is not asked about again. True when the folder was taken as there without a look.
-bool TExtraction::ProvideFolder(const std::string& path, const std::string& unicodeFolder) {
-  const std::string& key = unicodeFolder.empty() ? path : unicodeFolder;
+bool TExtraction::ProvideFolder(const std::string& path) {
   if (path.empty()) return false;
-  if (key == FKnownFolder) return true;
-  if (!platform::DirectoryExists(path)) CreateFolder(path, unicodeFolder);
-  FKnownFolder = key;
+  if (path == FKnownFolder) return true;
+  if (!platform::DirectoryExists(path)) platform::ForceDirectories(path);
+  FKnownFolder = path;
   return false;
-}
-
-// Where the entry's name is one the ANSI code page cannot spell: its folder (a full path) and
-// file name in UTF-8, placed and checked by the same rules as the ANSI name. Nothing when the
-// name needs no such spelling, or when its UTF-8 spelling breaks the rules.
-std::optional<TSplitName> TExtraction::UnicodeSpelling() const {
-  if (!FWork.NameLossy || FWork.Utf8Name.empty()) return std::nullopt;
-  TSplitName parts = SplitStoredName(FWork.Utf8Name);
-  // RootDir is ANSI text: it cuts as many components of the UTF-8 directory as it has.
-  const std::size_t rootComponents = RootLength(FWork.Directory(), FZip.RootDir()) == 0
-                                         ? 0
-                                         : static_cast<std::size_t>(std::count(FZip.RootDir().begin(),
-                                                                               FZip.RootDir().end(), '\\'));
-  const std::string base = platform::AnsiToUtf8(FDestination.empty() ? CurrentDirectory() : FDestination);
-  const std::optional<std::string> folder = EntryFolder(
-      base, parts.Directory, LeadingComponentsLength(parts.Directory, rootComponents), FZip.RecreateDirs());
-  if (!folder || (!parts.FileName.empty() && !IsAcceptableName(parts.FileName))) return std::nullopt;
-  parts.Directory = *folder;
-  return parts;
 }
 
 // An entry named like the archive, or like one of its parts, would overwrite what is being read.
 bool TExtraction::IsArchiveVolume(const TOutputFile& output) const {
   return FVolumes.count(base::UpperCase(platform::ExpandFileName(output.Name()))) != 0;
-}
-
-// Two entries whose names differ only in what the ANSI code page cannot spell would be
-// reported under one name: the later one is not written, so no name the run reports stands
-// for two files.
-bool TExtraction::ClashesWithAnEarlierEntry(const TOutputFile& output) {
-  const std::string key = base::UpperCase(output.Name());
-  const auto [earlier, added] = FWritten.try_emplace(key, TWrittenName{output.PlatformName(), output.IsUtf8()});
-  if (added) return false;
-  const bool spelledAlike = earlier->second.PlatformName == output.PlatformName();
-  return !spelledAlike && (earlier->second.Unicode || output.IsUtf8());
 }
 
 // The entry's local header is where the directory says, or, in archives whose writer left its
@@ -473,7 +424,7 @@ bool TExtraction::MayWrite(std::int32_t index, TOutputFile& output) {
     std::string outputName = output.Name();
     FZip.OnPromptForOverwrite(FZip, overwrite, index, outputName);
     // A name the handler chose is the program's own text.
-    if (outputName != output.Name()) output = TOutputFile(outputName, std::string());
+    if (outputName != output.Name()) output = TOutputFile(outputName);
   } else {
     overwrite = platform::ShowMessageBox("Replace existing file " + FWork.FileName() + "?", "File Exists Alert",
                                          platform::mbYesNo | platform::mbIconQuestion) == platform::idYes;

@@ -25,7 +25,7 @@ void TArchiveInput::LoadNextDisk() {
 void TEntryOutput::Open(const TOutputFile& file) {
   Forget();
   FFileName = file.Name();
-  FFile = std::make_unique<TLFNFileStream>(file.PlatformName(), base::fmCreate, file.Encoding());
+  FFile = std::make_unique<TLFNFileStream>(file.Name(), base::fmCreate);
 }
 
 void TEntryOutput::OpenNothing() { Forget(); }

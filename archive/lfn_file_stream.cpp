@@ -40,10 +40,10 @@ std::uint32_t PlatformMode(const std::string& fileName, std::uint32_t mode) {
 
 }  // namespace
 
-detail::TLFNFileHolder::TLFNFileHolder(const std::string& fileName, std::uint32_t mode, base::TNameEncoding encoding)
-    : FFile(fileName, PlatformMode(fileName, mode), encoding) {}
+detail::TLFNFileHolder::TLFNFileHolder(const std::string& fileName, std::uint32_t mode)
+    : FFile(fileName, PlatformMode(fileName, mode)) {}
 
-TLFNFileStream::TLFNFileStream(const std::string& fileName, std::uint32_t mode, base::TNameEncoding encoding)
-    : TLFNFileHolder(fileName, mode, encoding), TS_BufferStream(TLFNFileHolder::FFile) {}
+TLFNFileStream::TLFNFileStream(const std::string& fileName, std::uint32_t mode)
+    : TLFNFileHolder(fileName, mode), TS_BufferStream(TLFNFileHolder::FFile) {}
 
 }  // namespace qel::archive

@@ -15,7 +15,7 @@ namespace detail {
 // Holds the file for TLFNFileStream. A base listed before the buffer, so the file exists
 // before the buffer is laid over it and closes only after the buffer's pending bytes are out.
 struct TLFNFileHolder {
-  TLFNFileHolder(const std::string& fileName, std::uint32_t mode, base::TNameEncoding encoding);
+  TLFNFileHolder(const std::string& fileName, std::uint32_t mode);
   base::TFileStream FFile;
 };
 }  // namespace detail
@@ -27,8 +27,7 @@ class TLFNFileStream final : private detail::TLFNFileHolder, public TS_BufferStr
   // 1 write, 2 both), bits 4 to 7 what other openers may do (0x00 and 0x10 nothing, 0x20
   // read, 0x30 write, 0x40 both). Access 3 or sharing above 0x40 raise EFOpenError, as does
   // a file that cannot be opened; a file that cannot be created raises EFCreateError.
-  TLFNFileStream(const std::string& fileName, std::uint32_t mode,
-                 base::TNameEncoding encoding = base::TNameEncoding::Ansi);
+  TLFNFileStream(const std::string& fileName, std::uint32_t mode);
   ~TLFNFileStream() override = default;
 
   const char* ClassName() const noexcept override { return "TLFNFileStream"; }

@@ -19,7 +19,7 @@ std::size_t RootLength(const std::string& storedDirectory, const std::string& ro
 // Whatever the stored directory says, the folder lies below the destination: a drive ("C:",
 // "C:\") and leading separators are dropped, and so are the components that would climb.
 // Nothing when a component is no name a folder can have (see IsAcceptableName). The rules
-// look at ASCII bytes only, so they hold for ANSI and UTF-8 text alike.
+// look at ASCII bytes only, so they hold in UTF-8, whose multi-byte sequences hold no ASCII byte.
 std::optional<std::string> EntryFolder(const std::string& destination, const std::string& storedDirectory,
                                        std::size_t rootLength, bool recreateDirs);
 

@@ -500,16 +500,8 @@ const TZipHeaderInfo& TUnZip::Entry(std::int32_t index) const { return ViewEntry
 std::string TUnZip::Filename(std::int32_t index) const { return ViewEntry(index).FileName(); }
 std::string TUnZip::Pathname(std::int32_t index) const { return ViewEntry(index).Directory(); }
 
-// The separators are ASCII, the same in both spellings: the UTF-8 name splits where the ANSI one does.
-std::string TUnZip::Utf8Filename(std::int32_t index) const {
-  const TZipHeaderInfo& entry = ViewEntry(index);
-  return entry.Utf8Name.empty() ? platform::AnsiToUtf8(entry.FileName()) : SplitStoredName(entry.Utf8Name).FileName;
-}
-
-std::string TUnZip::Utf8Pathname(std::int32_t index) const {
-  const TZipHeaderInfo& entry = ViewEntry(index);
-  return entry.Utf8Name.empty() ? platform::AnsiToUtf8(entry.Directory()) : SplitStoredName(entry.Utf8Name).Directory;
-}
+std::string TUnZip::Utf8Filename(std::int32_t index) const { return Filename(index); }
+std::string TUnZip::Utf8Pathname(std::int32_t index) const { return Pathname(index); }
 
 base::TDateTime TUnZip::DateTime(std::int32_t index) const {
   base::TDateTime value = 0;

@@ -128,13 +128,12 @@ class TUnZip : public base::TObject, private TExtractionAccess {
   // --- the entries, by index into the entry view ---
   // 0 until an operation has read the directory; it never opens the archive itself.
   std::int32_t Count() const;
-  // The name as the program holds it: ANSI text, "\" separators, Pathname the directory
+  // The name as the program holds it: UTF-8 text, "\" separators, Pathname the directory
   // (with its closing "\", or empty) and Filename the rest.
   std::string Filename(std::int32_t index) const;
   std::string Pathname(std::int32_t index) const;
-  // The same two parts in UTF-8, whatever the code pages: the name the archive gives in Unicode
-  // where it gives one (also the letters the ANSI spelling had to replace), else the ANSI
-  // spelling converted. Utf8Pathname(i) + Utf8Filename(i) is the whole name.
+  // The same two parts: the program's text is UTF-8, so these are Pathname and Filename
+  // themselves, kept for programs written when the names were held in an ANSI code page.
   std::string Utf8Filename(std::int32_t index) const;
   std::string Utf8Pathname(std::int32_t index) const;
   // The entry's date and time; the current date and time when the stored one is not valid.

@@ -64,8 +64,6 @@ void TZipHeaderInfo::Clear() {
   CentralHeaderOffset = 0;
   Selected = false;
   OverlapsEarlierEntry = false;
-  Utf8Name.clear();
-  NameLossy = false;
   FStoredName.clear();
   FFileName.clear();
   FDirectory.clear();
@@ -105,17 +103,8 @@ void TZipHeaderInfo::SetName(std::string_view name) {
 // from them a name that is well-formed UTF-8 is read as such.
 void TZipHeaderInfo::SetStoredName(const std::string& storedName) {
   FStoredName = storedName;
-  Utf8Name.clear();
-  NameLossy = false;
   const bool unixUtf8 = (VersionMadeBy >> 8) == HostUnix && IsUnflaggedUtf8Name(storedName);
-  if ((Flags & FlagUtf8Name) == 0 && !unixUtf8) {
-    SetName(ConvertStoredName(storedName));
-    return;
-  }
-  TDecodedName name = ConvertUtf8StoredName(storedName);
-  SetName(name.Ansi);
-  Utf8Name = std::move(name.Utf8);
-  NameLossy = name.Lossy;
+  SetName((Flags & FlagUtf8Name) == 0 && !unixUtf8 ? ConvertStoredName(storedName) : ConvertUtf8StoredName(storedName));
 }
 
 void TZipHeaderInfo::ApplyExtraField(const std::uint8_t* extra, std::size_t length) {
@@ -155,10 +144,7 @@ void TZipHeaderInfo::TakeUnicodePath(const std::uint8_t* data, std::size_t lengt
                                               FStoredName.size());
   if (crc != ReadLe32(data + 1)) return;
   const std::string_view path(reinterpret_cast<const char*>(data + UnicodePathHeader), length - UnicodePathHeader);
-  TDecodedName name = ConvertUtf8StoredName(path);
-  SetName(name.Ansi);
-  Utf8Name = std::move(name.Utf8);
-  NameLossy = name.Lossy;
+  SetName(ConvertUtf8StoredName(path));
 }
 
 void TZipHeaderInfo::SetFromCentral(const TCentralHeaderBytes& header, std::string_view name) {
@@ -281,8 +267,6 @@ void TZipHeaderInfo::CopyFrom(const TZipHeaderInfo& source) {
   ExternalAttributes = source.ExternalAttributes;
   LocalHeaderOffset = source.LocalHeaderOffset;
   CentralHeaderOffset = source.CentralHeaderOffset;
-  Utf8Name = source.Utf8Name;
-  NameLossy = source.NameLossy;
   FStoredName = source.FStoredName;
   SetFileName(source.FFileName);
   SetDirectory(source.FDirectory);

@@ -47,11 +47,6 @@ class TZipHeaderInfo final : public base::TPersistent {
   // Its bytes are another entry's, and reading them again is how overlapping records multiply
   // a small archive into a huge output: the extraction leaves such an entry out.
   bool OverlapsEarlierEntry;
-  // The whole name in UTF-8 ("\" separators) when the archive gives it so (flag bit 11 or an
-  // Info-ZIP Unicode path field), else empty; NameLossy when the ANSI name had to replace
-  // characters of it.
-  std::string Utf8Name;
-  bool NameLossy;
 
   // Back to a fresh record: the defaults the writing side starts a new entry with.
   void Clear();

@@ -52,16 +52,12 @@ class THandleStream : public TStream {
   platform::FileHandle FHandle;
 };
 
-// How a file name is written: ANSI text as everywhere in the program, or a full path in UTF-8
-// for the names an archive gives in Unicode (platform/unicode_names.h).
-enum class TNameEncoding { Ansi, Utf8 };
-
 // Opens (mode: access | sharing bits) or creates (fmCreate) a file; closes it when destroyed.
 // Failures: EFOpenError / EFCreateError 'Cannot open file "%s". %s' / 'Cannot create file "%s". %s'
 // with the expanded file name and the system's error text.
 class TFileStream final : public THandleStream {
  public:
-  TFileStream(const std::string& fileName, std::uint32_t mode, TNameEncoding encoding = TNameEncoding::Ansi);
+  TFileStream(const std::string& fileName, std::uint32_t mode);
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;

@@ -65,14 +65,6 @@ class TInstallation::TArchiveListener final {
       : FInstallation(installation), FArchive(archive), FSaved(Handlers(archive)) {
     archive.OnStartUnZipInfo = [this](base::TObject&, std::int32_t count, std::int64_t, bool&) { FAnnounced = count; };
     archive.OnStartUnZip = [this](base::TObject&, std::int32_t index, const std::string& name, bool& skip) {
-      // The event names such a file by its ANSI stand-in ("_" for what the code page cannot
-      // spell), not by the name it would get on disk: the journal and the manifest would then
-      // set aside, and later delete, a user's file of that stand-in name. Left out, and said.
-      const archive::TZipHeaderInfo& entry = FArchive.Entry(index);
-      if (entry.NameLossy && !entry.Utf8Name.empty()) {
-        skip = Refuse(index, "a name this computer's code page cannot spell");
-        return;
-      }
       if (!FArchive.Filename(index).empty()) {
         // A file that cannot be set aside (a name too long for the journal's folder) could not
         // be put back by an undo: it is not replaced, and the entry is reported.

@@ -26,26 +26,4 @@ char32_t AnsiToCodePoint(std::uint8_t c) {
   return c;
 }
 
-int CodePointToAnsi(char32_t c) {
-  if (c < FirstDifferent || (c >= FirstLatin1 && c <= 0xFF)) return static_cast<int>(c);
-  for (std::size_t i = 0; i < HighBlock.size(); ++i) {
-    if (HighBlock[i] == c) return static_cast<int>(FirstDifferent + i);
-  }
-  return -1;
-}
-
-std::uint8_t AnsiUpperCase(std::uint8_t c) {
-  if (c >= 'a' && c <= 'z') return static_cast<std::uint8_t>(c - ('a' - 'A'));
-  // The Latin-1 small letters sit 0x20 above their capitals; the division sign 0xF7
-  // sits where a letter would, and the sharp s 0xDF has no capital.
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<std::uint8_t>(c - 0x20);
-  switch (c) {
-    case 0x9A: return 0x8A;  // s with caron
-    case 0x9C: return 0x8C;  // ligature oe
-    case 0x9E: return 0x8E;  // z with caron
-    case 0xFF: return 0x9F;  // y with diaeresis
-    default: return c;
-  }
-}
-
 }  // namespace qel::platform

@@ -1,14 +1,13 @@
-// The byte tables that convert between the OEM code page 437 and the ANSI code page
-// Windows-1252 the way OemToCharA and CharToOemA do. The POSIX stand-in converts with
-// them; both builds compile them, so the Windows build can check them against the system.
+// Code page 437, the OEM code page of the POSIX stand-in, against Unicode. Both builds compile
+// it, so the Windows build can check it against the system's own conversion.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 namespace qel::platform {
 
-extern const std::array<std::uint8_t, 256> OemToAnsiTable;
-extern const std::array<std::uint8_t, 256> AnsiToOemTable;
+// The code point of an OEM byte; the control bytes below 0x20 stay controls, as
+// MultiByteToWideChar gives them.
+char32_t OemToCodePoint(std::uint8_t c);
 
 }  // namespace qel::platform

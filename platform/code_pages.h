@@ -1,5 +1,6 @@
-// Code-page services: OEM (code page 437) to ANSI (Windows-1252) and the
-// locale-aware case-insensitive comparison of ANSI text.
+// Code-page services. The program's text is UTF-8; code pages remain only where text from
+// outside arrives in one: archive names without the Unicode flag (the OEM code page) and
+// files an earlier version of the program wrote (the ANSI code page).
 #pragma once
 
 #include <string>
@@ -7,12 +8,13 @@
 
 namespace qel::platform {
 
-// Converts in place, one byte per character, with the best-fit mapping of OemToCharA.
-void OemToAnsi(std::string& text);
-// The reverse direction (CharToOemA), for names the writing side stores.
-void AnsiToOem(std::string& text);
+// Text in the system's OEM code page, as UTF-8 (code page 437 in the POSIX stand-in).
+std::string OemToUtf8(std::string_view oem);
+// Text in the system's ANSI code page, as UTF-8 (Windows-1252 in the POSIX stand-in).
+std::string AnsiToUtf8(std::string_view ansi);
 
-// CompareStringA with NORM_IGNORECASE in the user's locale: < 0, 0, > 0.
+// Compares as the user's locale does, ignoring the case of letters: < 0, 0, > 0. On Windows
+// CompareStringW; in the stand-in by code point after capitalising (unicode_text.h).
 int CompareTextLocale(std::string_view a, std::string_view b);
 // True when both texts are equal under CompareTextLocale.
 bool SameTextLocale(std::string_view a, std::string_view b);
@@ -20,12 +22,5 @@ bool SameTextLocale(std::string_view a, std::string_view b);
 // The code pages in force (GetACP, GetOEMCP): 1252 and 437 in the POSIX stand-in.
 unsigned AnsiCodePage();
 unsigned OemCodePage();
-
-// Windows-1252 <-> UTF-8, used where the program meets the POSIX file system or terminal.
-std::string AnsiToUtf8(std::string_view ansi);
-std::string Utf8ToAnsi(std::string_view utf8);  // unmappable characters become "?"
-// The same with a replacement of the caller's choosing for what the ANSI page lacks (and for
-// bytes that are no UTF-8); lossy tells whether any was needed.
-std::string Utf8ToAnsi(std::string_view utf8, char replacement, bool& lossy);
 
 }  // namespace qel::platform

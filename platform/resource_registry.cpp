@@ -6,7 +6,7 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/code_page_1252.h"
+#include "platform/unicode_text.h"
 
 namespace qel::platform {
 
@@ -14,11 +14,7 @@ namespace {
 
 using TResourceKey = std::pair<std::string, std::string>;
 
-std::string Folded(const std::string& text) {
-  std::string folded = text;
-  for (char& c : folded) c = static_cast<char>(AnsiUpperCase(static_cast<std::uint8_t>(c)));
-  return folded;
-}
+std::string Folded(const std::string& text) { return UpperCaseText(text); }
 
 // Built on first use: libraries register from their static initialisers, in an order
 // no one controls.

@@ -10,6 +10,7 @@
 #include "archive/unzip.h"
 #include "base/exceptions.h"
 #include "base/text.h"
+#include "platform/code_pages.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -81,7 +82,8 @@ void PrintComment(TUnZip& zip) {
   for (std::size_t at = 0; at < comment.size(); ++at) {
     const char c = comment[at];
     const bool lineEnd = c == '\n' || (c == '\r' && at + 1 < comment.size() && comment[at + 1] == '\n');
-    shown += lineEnd || c == '\t' ? std::string(1, c) : EscapeControls(std::string(1, c), false);
+    // The comment is stored in the OEM code page, as names without the Unicode flag are.
+    shown += lineEnd || c == '\t' ? std::string(1, c) : EscapeControls(platform::OemToUtf8(std::string_view(&c, 1)));
   }
   std::cout << platform::AnsiToConsole(shown) << (comment.back() == '\n' ? "" : "\n");
 }

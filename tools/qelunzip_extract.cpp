@@ -11,7 +11,6 @@
 #include "platform/code_pages.h"
 #include "platform/console.h"
 #include "platform/files.h"
-#include "platform/unicode_names.h"
 #include "tools/qelunzip_report.h"
 
 namespace qel::tools {
@@ -265,32 +264,18 @@ int TEntryRun::Status(bool lost) const {
   return FSucceeded == 0 && FBadPasswords > 0 && FBadPasswords == FFailures ? esBadPassword : esWarning;
 }
 
-// The file an entry goes to, placed as the component places it, and whether its name is UTF-8.
-struct TEntryFile {
-  std::string Path;
-  bool Utf8 = false;
-};
-
-std::optional<TEntryFile> EntryFile(const archive::TZipHeaderInfo& entry, const std::string& destination,
-                                    bool recreateDirs) {
-  if (entry.NameLossy && !entry.Utf8Name.empty()) {
-    const archive::TSplitName parts = archive::SplitStoredName(entry.Utf8Name);
-    const std::optional<std::string> folder =
-        archive::EntryFolder(platform::AnsiToUtf8(destination), parts.Directory, 0, recreateDirs);
-    if (!folder) return std::nullopt;
-    return TEntryFile{*folder + parts.FileName, true};
-  }
+// The file an entry goes to, placed as the component places it.
+std::optional<std::string> EntryFile(const archive::TZipHeaderInfo& entry, const std::string& destination,
+                                     bool recreateDirs) {
   const std::optional<std::string> folder = archive::EntryFolder(destination, entry.Directory(), 0, recreateDirs);
   if (!folder) return std::nullopt;
-  return TEntryFile{*folder + entry.FileName(), false};
+  return *folder + entry.FileName();
 }
 
 // The file's last-write time as an MS-DOS date and time (-1 when it cannot be read), or
 // nothing when there is no such file.
-std::optional<std::int64_t> FileStamp(const TEntryFile& file) {
-  const std::uint32_t mode = platform::fmOpenRead | platform::fmShareDenyNone;
-  const platform::FileHandle handle =
-      file.Utf8 ? platform::FileOpenUtf8(file.Path, mode) : platform::FileOpen(file.Path, mode);
+std::optional<std::int64_t> FileStamp(const std::string& file) {
+  const platform::FileHandle handle = platform::FileOpen(file, platform::fmOpenRead | platform::fmShareDenyNone);
   if (handle == platform::InvalidFileHandle) return std::nullopt;
   const std::int64_t stamp = platform::FileGetDate(handle);
   platform::FileClose(handle);
@@ -320,7 +305,7 @@ void LeaveOutUpToDate(const TUnZip& zip, TSelection& selection, const TOptions& 
       continue;
     }
     // A name the component will refuse stays chosen, to be reported as such.
-    const std::optional<TEntryFile> file = EntryFile(entry, destination, !options.JunkPaths);
+    const std::optional<std::string> file = EntryFile(entry, destination, !options.JunkPaths);
     if (!file) continue;
     const std::optional<std::int64_t> stamp = FileStamp(*file);
     // MS-DOS dates and times order as their numbers do.

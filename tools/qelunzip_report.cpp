@@ -10,17 +10,13 @@
 #include "archive/stored_name.h"
 #include "base/format.h"
 #include "platform/console.h"
+#include "platform/unicode_text.h"
 #include "tools/qelunzip_selection.h"
 
 namespace qel::tools {
 namespace {
 
 std::string StoredPath(archive::TUnZip& zip, std::int32_t i) { return ConsolePath(zip.Entry(i)); }
-
-// The five bytes Windows-1252 leaves undefined; they convert to the C1 controls of their value.
-bool IsUndefinedIn1252(std::uint8_t byte) {
-  return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
-}
 
 // "YYYY-MM-DD HH:MM" of an MS-DOS date and time, as it is stored.
 std::string DosStamp(std::uint32_t dos) {
@@ -32,7 +28,7 @@ std::string DosStamp(std::uint32_t dos) {
 
 }  // namespace
 
-std::string EscapeControls(const std::string& text, bool utf8) {
+std::string EscapeControls(const std::string& text) {
   constexpr char HexDigits[] = "0123456789abcdef";
   std::string shown;
   shown.reserve(text.size());
@@ -43,11 +39,11 @@ std::string EscapeControls(const std::string& text, bool utf8) {
   };
   for (std::size_t at = 0; at < text.size();) {
     const auto byte = static_cast<std::uint8_t>(text[at]);
-    const std::size_t length = utf8 ? archive::Utf8SequenceLength(text, at) : 1;
-    if (byte < 0x20 || byte == 0x7F || length == 0 || (!utf8 && IsUndefinedIn1252(byte))) {
+    const std::size_t length = platform::Utf8SequenceLength(text, at);
+    if (byte < 0x20 || byte == 0x7F || length == 0) {
       escape(byte);
       ++at;
-    } else if (utf8 && byte == 0xC2 && static_cast<std::uint8_t>(text[at + 1]) <= 0x9F) {
+    } else if (byte == 0xC2 && static_cast<std::uint8_t>(text[at + 1]) <= 0x9F) {
       escape(static_cast<std::uint8_t>(text[at + 1]));  // C2 80..C2 9F: the C1 controls
       at += 2;
     } else {
@@ -62,11 +58,10 @@ namespace {
 
 // Escaped before it is converted: the escapes name the bytes as the archive stores them.
 std::string EntryPathForConsole(const archive::TZipHeaderInfo& entry, bool escaped) {
-  const bool utf8 = !entry.Utf8Name.empty();
-  std::string path = utf8 ? entry.Utf8Name : entry.Directory() + entry.FileName();
+  std::string path = entry.Directory() + entry.FileName();
   archive::BackslashesToSlashes(path);
-  if (escaped) path = EscapeControls(path, utf8);
-  return utf8 ? platform::Utf8ToConsole(path) : platform::AnsiToConsole(path);
+  if (escaped) path = EscapeControls(path);
+  return platform::AnsiToConsole(path);
 }
 
 }  // namespace
@@ -75,8 +70,8 @@ std::string ConsolePath(const archive::TZipHeaderInfo& entry) { return EntryPath
 std::string ShownPath(const archive::TZipHeaderInfo& entry) { return EntryPathForConsole(entry, false); }
 
 // Spelt first: the escapes bring backslashes of their own.
-std::string ConsoleName(const std::string& ansi) {
-  return platform::AnsiToConsole(EscapeControls(platform::HostPathSpelling(ansi), false));
+std::string ConsoleName(const std::string& path) {
+  return platform::AnsiToConsole(EscapeControls(platform::HostPathSpelling(path)));
 }
 
 int ReportFoldersWithData(archive::TUnZip& zip, const TSelection& selection, std::ostream& out) {

@@ -10,6 +10,7 @@
 #include "archive/stored_name.h"
 #include "base/text.h"
 #include "platform/console.h"
+#include "platform/unicode_text.h"
 #include "tools/qelunzip_report.h"
 
 namespace qel::tools {
@@ -19,7 +20,7 @@ constexpr std::size_t NoPosition = std::string_view::npos;
 
 // A character is a UTF-8 sequence, or a byte that starts none.
 std::size_t CharLength(std::string_view text, std::size_t at) {
-  const std::size_t length = archive::Utf8SequenceLength(text, at);
+  const std::size_t length = platform::Utf8SequenceLength(text, at);
   return length == 0 ? 1 : length;
 }
 

@@ -21,7 +21,7 @@ bool InputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 bool ErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 std::string CommandLineNameToAnsi(const std::string& argument) {
-  std::string name = Utf8ToAnsi(argument);
+  std::string name = argument;
   const bool absolute = !name.empty() && name[0] == '/';
   for (char& c : name) {
     if (c == '/') c = '\\';
@@ -29,7 +29,7 @@ std::string CommandLineNameToAnsi(const std::string& argument) {
   return absolute ? "Z:" + name : name;
 }
 
-std::string AnsiToConsole(const std::string& text) { return AnsiToUtf8(text); }
+std::string AnsiToConsole(const std::string& text) { return text; }
 std::string Utf8ToConsole(const std::string& text) { return text; }
 
 bool ReadConsoleLine(std::string& line, bool echo) {
@@ -48,7 +48,7 @@ bool ReadConsoleLine(std::string& line, bool echo) {
   }
   if (!got) return false;
   if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-  line = Utf8ToAnsi(raw);
+  line = std::move(raw);
   return true;
 }
 
@@ -71,7 +71,7 @@ std::string HostPathSpelling(const std::string& path) {
   if (StartsWithDrive(path, 0)) {
     const char drive = static_cast<char>(std::tolower(static_cast<unsigned char>(path[0])));
     // The sandbox's folder only names the place: spelling a path lays nothing out.
-    if (drive != 'z') host = Utf8ToAnsi(posix::SandboxRoot()) + "/drive_" + drive;
+    if (drive != 'z') host = posix::SandboxRoot() + "/drive_" + drive;
     rest = 2;
   }
   for (std::size_t at = rest; at < path.size(); ++at) host += path[at] == '\\' ? '/' : path[at];

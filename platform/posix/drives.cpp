@@ -61,7 +61,7 @@ std::string GetVolumeLabel(const std::string& root) {
   std::string label;
   std::getline(input, label);
   if (!label.empty() && label.back() == '\r') label.pop_back();
-  return Utf8ToAnsi(label);
+  return label;
 }
 
 }  // namespace qel::platform

@@ -63,7 +63,7 @@ bool RenameFile(const std::string& oldName, const std::string& newName) {
     // Only the letter case changes: the lookup found the old file under the new name,
     // so the new spelling goes into the folder the old one is in.
     const std::string toPath = WithoutClosingBackslash(to.Windows);
-    to.Host = from.Host.substr(0, from.Host.rfind('/') + 1) + AnsiToUtf8(toPath.substr(toPath.rfind('\\') + 1));
+    to.Host = from.Host.substr(0, from.Host.rfind('/') + 1) + toPath.substr(toPath.rfind('\\') + 1);
   } else if (!to.ParentExists) {
     return Fail(ErrorPathNotFound);
   }

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/code_page_1252.h"
+#include "platform/unicode_text.h"
 #include "platform/code_pages.h"
 #include "platform/files.h"
 #include "platform/posix/last_error.h"
@@ -22,14 +22,6 @@ namespace qel::platform::posix {
 
 namespace {
 
-thread_local bool NamesAreUtf8 = false;
-
-// A component of the name given, as the file system spells it.
-std::string HostName(const std::string& component) {
-  const bool ascii = std::all_of(component.begin(), component.end(), [](char c) { return (c & 0x80) == 0; });
-  return NamesAreUtf8 || ascii ? component : AnsiToUtf8(component);
-}
-
 std::string Join(const std::string& folder, const std::string& name) {
   return folder.back() == '/' ? folder + name : folder + '/' + name;
 }
@@ -39,11 +31,8 @@ std::string FolderOf(const std::string& hostPath) {
   return slash == 0 ? std::string("/") : hostPath.substr(0, slash);
 }
 
-// ANSI text with its letters folded to capitals, as the case-insensitive compare folds them.
-std::string Folded(std::string ansi) {
-  for (char& c : ansi) c = static_cast<char>(AnsiUpperCase(static_cast<std::uint8_t>(c)));
-  return ansi;
-}
+// A name with its letters folded to capitals, as the case-insensitive compare folds them.
+std::string Folded(const std::string& name) { return UpperCaseText(name); }
 
 // What identifies a folder's state: any entry added, removed or renamed in it changes its
 // modification time, so a listing taken at the same stamp still holds.
@@ -61,25 +50,15 @@ struct TFolderStamp {
 
 TFolderStamp StampOf(const struct stat& info) { return {info.st_dev, info.st_ino, info.st_mtim, info.st_ctim}; }
 
-// The entries of one folder, by the folded ANSI spelling of their names. Names with
-// characters outside the ANSI code page keep the "?" Utf8ToAnsi gives them there.
-struct TListedName {
-  std::string Host;
-  bool Lossy = false;
-};
+// The entries of one folder, by the folded spelling of their names.
 struct TFolderListing {
   TFolderStamp Stamp;
-  std::unordered_multimap<std::string, TListedName> Names;
+  std::unordered_multimap<std::string, std::string> Names;
 
-  void Add(const std::string& hostName) {
-    bool lossy = false;
-    const std::string ansi = Utf8ToAnsi(hostName, '?', lossy);
-    Names.emplace(Folded(ansi), TListedName{hostName, lossy});
-  }
+  void Add(const std::string& hostName) { Names.emplace(Folded(hostName), hostName); }
   void Remove(const std::string& hostName) {
-    const std::string key = Folded(Utf8ToAnsi(hostName));
-    for (auto [at, end] = Names.equal_range(key); at != end; ++at) {
-      if (at->second.Host == hostName) {
+    for (auto [at, end] = Names.equal_range(Folded(hostName)); at != end; ++at) {
+      if (at->second == hostName) {
         Names.erase(at);
         return;
       }
@@ -106,15 +85,10 @@ bool ListFolder(const std::string& folder, TFolderListing& listing) {
   return true;
 }
 
-// The entry of folder whose name equals component ignoring case, as Windows-1252 folds
-// letters; a UTF-8 component with characters outside that code page is compared byte for
-// byte. Of several (a POSIX folder may hold "a" and "A"), the smallest name, so the choice
+// The entry of folder whose name equals component ignoring case (UpperCaseText). Of several (a POSIX folder may hold "a" and "A"), the smallest name, so the choice
 // does not depend on the order the folder lists its entries in. folderInfo is what stat
 // says of the folder now.
 std::string FindIgnoringCase(const std::string& folder, const struct stat& folderInfo, const std::string& component) {
-  bool componentLossy = false;
-  const std::string wanted = NamesAreUtf8 ? Utf8ToAnsi(component, '?', componentLossy) : component;
-
   std::lock_guard<std::mutex> guard(ListingLock);
   auto& listings = Listings();
   auto found = listings.find(folder);
@@ -128,15 +102,12 @@ std::string FindIgnoringCase(const std::string& folder, const struct stat& folde
     }
     found = listings.insert_or_assign(folder, std::move(listing)).first;
   }
-  const std::string exact = HostName(component);
   std::string best;
-  for (auto [at, end] = found->second.Names.equal_range(Folded(wanted)); at != end; ++at) {
-    const TListedName& name = at->second;
-    // Names are UTF-8: where either side leaves the code page, only the same bytes match.
-    if (NamesAreUtf8 && (componentLossy || name.Lossy) && name.Host != component) continue;
+  for (auto [at, end] = found->second.Names.equal_range(Folded(component)); at != end; ++at) {
+    const std::string& name = at->second;
     // The exact spelling comes first, as it does for a name that stat finds.
-    if (name.Host == exact) return exact;
-    if (best.empty() || name.Host < best) best = name.Host;
+    if (name == component) return component;
+    if (best.empty() || name < best) best = name;
   }
   return best;
 }
@@ -146,7 +117,6 @@ std::string FindIgnoringCase(const std::string& folder, const struct stat& folde
 // while the folder's stamp holds, the answer does too.
 struct TMissingName {
   std::string Host;
-  bool Utf8 = false;  // names compare by other rules in UTF-8
   TFolderStamp FolderStamp;
 };
 TMissingName LastMissing;
@@ -155,13 +125,13 @@ TMissingName LastMissing;
 // still as it was then.
 bool KnownMissing(const std::string& hostPath, const struct stat* folderInfo) {
   std::lock_guard<std::mutex> guard(ListingLock);
-  return LastMissing.Host == hostPath && LastMissing.Utf8 == NamesAreUtf8 &&
+  return LastMissing.Host == hostPath &&
          (folderInfo == nullptr || LastMissing.FolderStamp == StampOf(*folderInfo));
 }
 
 void NoteMissing(const std::string& hostPath, const struct stat& folderInfo) {
   std::lock_guard<std::mutex> guard(ListingLock);
-  LastMissing = {hostPath, NamesAreUtf8, StampOf(folderInfo)};
+  LastMissing = {hostPath, StampOf(folderInfo)};
 }
 
 // Updates a kept listing after the stand-in changed its folder.
@@ -207,7 +177,7 @@ bool ResolveHostPath(const std::string& name, THostPath& result) {
     exact = result.Host;
     for (const std::string& component : path.Components) {
       if (exact.back() != '/') exact += '/';
-      exact += HostName(component);
+      exact += component;
     }
     const std::string parent = FolderOf(exact);
     struct stat parentInfo {};
@@ -254,7 +224,7 @@ bool ResolveHostPath(const std::string& name, THostPath& result) {
     struct stat folderInfo {};
     const bool folderExists = found && stat(result.Host.c_str(), &folderInfo) == 0 && S_ISDIR(folderInfo.st_mode);
     if (last) result.ParentExists = folderExists;
-    std::string exact = Join(result.Host, HostName(component));
+    std::string exact = Join(result.Host, component);
     struct stat info {};
     if (found && lstat(exact.c_str(), &info) != 0) {
       const std::string match = folderExists ? FindIgnoringCase(result.Host, folderInfo, component) : std::string();
@@ -282,8 +252,6 @@ void NoteEntryRemoved(const std::string& hostPath) {
   ChangeListing(hostPath, [](TFolderListing& listing, const std::string& name) { listing.Remove(name); });
 }
 
-TUtf8Names::TUtf8Names() : FPrevious(NamesAreUtf8) { NamesAreUtf8 = true; }
-TUtf8Names::~TUtf8Names() { NamesAreUtf8 = FPrevious; }
 
 bool FailMissing(const THostPath& path) {
   return Fail(path.ParentExists ? ErrorFileNotFound : ErrorPathNotFound);

@@ -17,8 +17,8 @@ struct THostPath {
 };
 
 // Expands name against the current directory and finds each component on disk: with its
-// exact spelling when that exists, else ignoring case as Windows-1252 folds letters.
-// Components that do not exist are kept as given (in UTF-8), ready to be created.
+// exact spelling when that exists, else ignoring the case of letters. Components that do not
+// exist are kept as given, ready to be created.
 // False, with the last error set, for a name that cannot name a file of the sandbox: an
 // empty or invalid name, a drive that does not exist, a UNC name.
 bool ResolveHostPath(const std::string& name, THostPath& result);
@@ -31,18 +31,5 @@ bool FailMissing(const THostPath& path);
 // change the folder's time stamps differ, and the folder is listed again.
 void NoteEntryAdded(const std::string& hostPath);
 void NoteEntryRemoved(const std::string& hostPath);
-
-// While one exists on this thread, names given to ResolveHostPath are UTF-8 rather than
-// Windows-1252 (the ...Utf8 operations of unicode_names.h).
-class TUtf8Names final {
- public:
-  TUtf8Names();
-  ~TUtf8Names();
-  TUtf8Names(const TUtf8Names&) = delete;
-  TUtf8Names& operator=(const TUtf8Names&) = delete;
-
- private:
-  bool FPrevious;
-};
 
 }  // namespace qel::platform::posix

@@ -38,7 +38,6 @@ std::string UserName() {
   } else if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_name != nullptr) {
     name = entry->pw_name;
   }
-  name = Utf8ToAnsi(name);
   std::string clean;
   for (unsigned char c : name) {
     if (c >= 0x20 && std::string_view("<>:\"/\\|?*").find(static_cast<char>(c)) == std::string_view::npos) {
@@ -64,7 +63,7 @@ void MakeHostDirectories(const std::string& hostPath) {
 // "C:\a\b" inside the sandbox -> its POSIX folder.
 std::string HostFolderOf(const std::string& root, const std::string& windowsPath) {
   std::string host = root + "/drive_" + static_cast<char>(std::tolower(static_cast<unsigned char>(windowsPath[0])));
-  for (char c : AnsiToUtf8(windowsPath.substr(2))) host += c == '\\' ? '/' : c;
+  for (char c : windowsPath.substr(2)) host += c == '\\' ? '/' : c;
   return host;
 }
 
@@ -128,7 +127,7 @@ std::string DriveHostRoot(char drive) {
 
 std::string HostToWindowsPath(const std::string& hostPath) {
   std::string path = "Z:";
-  for (char c : Utf8ToAnsi(hostPath)) path += c == '/' ? '\\' : c;
+  for (char c : hostPath) path += c == '/' ? '\\' : c;
   if (path.size() == 2) path += '\\';
   // A root keeps its "\"; any other folder loses a closing one, as Windows reports folders.
   while (path.size() > 3 && path.back() == '\\') path.pop_back();

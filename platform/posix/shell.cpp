@@ -158,7 +158,7 @@ std::vector<std::string> SplitParameters(const std::string& parameters) {
       quoted = !quoted;
       inArgument = true;
     } else if ((c == ' ' || c == '\t') && !quoted) {
-      if (inArgument) arguments.push_back(AnsiToUtf8(current));
+      if (inArgument) arguments.push_back(current);
       current.clear();
       inArgument = false;
     } else {
@@ -166,7 +166,7 @@ std::vector<std::string> SplitParameters(const std::string& parameters) {
       inArgument = true;
     }
   }
-  if (inArgument) arguments.push_back(AnsiToUtf8(current));
+  if (inArgument) arguments.push_back(current);
   return arguments;
 }
 
@@ -318,11 +318,11 @@ std::string BrowseForFolder(const std::string& title) {
   if (TDialogScript::Active()) return TDialogScript::NextChoice({"folder", "", title, 0}).value_or(std::string());
   // On the terminal the folder is typed: one line, an empty one cancels. Only an existing
   // folder can be picked, as in the shell's picker.
-  std::cerr << "\n[" << AnsiToUtf8(title) << "]\nFolder (empty to cancel): " << std::flush;
+  std::cerr << "\n[" << title << "]\nFolder (empty to cancel): " << std::flush;
   std::string line;
   if (!std::getline(std::cin, line)) return {};
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  const std::string folder = Utf8ToAnsi(line);
+  const std::string folder = line;
   return !folder.empty() && DirectoryExists(folder) ? ExpandFileName(folder) : std::string();
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/code_pages.h"
 #include "platform/files.h"
+#include "platform/unicode_text.h"
 
 namespace qel::platform::posix {
 
@@ -71,36 +72,74 @@ std::string HeaderBytes(std::uint32_t linkFlags) {
   return out;
 }
 
-// The target as a local base path on a fixed volume without a label; the common path
-// suffix is empty, so the base path is the whole target.
+// UTF-8 text as UTF-16LE code units.
+std::string Utf16Bytes(std::string_view text) {
+  std::string out;
+  for (std::size_t at = 0; at < text.size();) {
+    char32_t c = 0;
+    if (!DecodeUtf8(text, at, c)) c = 0xFFFD;
+    if (c >= 0x10000) {
+      PutU16(out, 0xD800 + ((c - 0x10000) >> 10));
+      c = 0xDC00 + ((c - 0x10000) & 0x3FF);
+    }
+    PutU16(out, c);
+  }
+  return out;
+}
+
+// The same text for the fields a reader of the ANSI form takes: ASCII, "?" for the rest (a
+// reader that knows the Unicode form, as Windows does, uses that one).
+std::string AsciiForm(std::string_view text) {
+  std::string out;
+  for (std::size_t at = 0; at < text.size();) {
+    char32_t c = 0;
+    DecodeUtf8(text, at, c);
+    out += c < 0x80 ? static_cast<char>(c) : '?';
+  }
+  return out;
+}
+
+// The target as a local base path on a fixed volume without a label, in ANSI and in Unicode
+// form; the common path suffix is empty, so the base path is the whole target.
 std::string LinkInfoBytes(const std::string& target) {
-  const std::uint32_t volumeIdOffset = LinkInfoHeaderSize;
+  const std::string ansi = AsciiForm(target);
+  const std::string wide = Utf16Bytes(target);
+  const std::uint32_t volumeIdOffset = LinkInfoUnicodeHeaderSize;
   const std::uint32_t volumeIdSize = VolumeIdFieldsSize + 1;  // + the label's NUL
   const std::uint32_t localBasePathOffset = volumeIdOffset + volumeIdSize;
-  const std::uint32_t commonPathSuffixOffset = localBasePathOffset + static_cast<std::uint32_t>(target.size()) + 1;
-  const std::uint32_t linkInfoSize = commonPathSuffixOffset + 1;
+  const std::uint32_t commonPathSuffixOffset = localBasePathOffset + static_cast<std::uint32_t>(ansi.size()) + 1;
+  const std::uint32_t localBasePathOffsetUnicode = commonPathSuffixOffset + 1;
+  const std::uint32_t commonPathSuffixOffsetUnicode = localBasePathOffsetUnicode + static_cast<std::uint32_t>(wide.size()) + 2;
+  const std::uint32_t linkInfoSize = commonPathSuffixOffsetUnicode + 2;
   std::string out;
   PutU32(out, linkInfoSize);
-  PutU32(out, LinkInfoHeaderSize);
+  PutU32(out, LinkInfoUnicodeHeaderSize);
   PutU32(out, VolumeIdAndLocalBasePath);
   PutU32(out, volumeIdOffset);
   PutU32(out, localBasePathOffset);
   PutU32(out, 0);  // no network location
   PutU32(out, commonPathSuffixOffset);
+  PutU32(out, localBasePathOffsetUnicode);
+  PutU32(out, commonPathSuffixOffsetUnicode);
   PutU32(out, volumeIdSize);
   PutU32(out, DriveFixed);
   PutU32(out, 0);                    // serial number
   PutU32(out, VolumeIdFieldsSize);  // label offset: the label follows the fields
   out += '\0';                       // the empty label
-  out += target;
+  out += ansi;
   out += '\0';
   out += '\0';  // the empty common path suffix
+  out += wide;
+  PutU16(out, 0);
+  PutU16(out, 0);  // the empty common path suffix, in Unicode
   return out;
 }
 
+// A string of the string data, in UTF-16 as the link's IsUnicode flag says.
 void PutCountedString(std::string& out, const std::string& text) {
-  PutU16(out, static_cast<std::uint32_t>(text.size()));
-  out += text;
+  const std::string wide = Utf16Bytes(text);
+  PutU16(out, static_cast<std::uint32_t>(wide.size() / 2));
+  out += wide;
 }
 
 // Bounds-checked little-endian reads from a byte string; every read past the end fails.
@@ -136,26 +175,8 @@ class TByteReader final {
   std::size_t FPosition = 0;
 };
 
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// UTF-16LE code units as ANSI text; a lone surrogate becomes U+FFFD, which ANSI shows as "?".
-std::string Utf16ToAnsi(std::string_view units) {
+// UTF-16LE code units as UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::string_view units) {
   std::string utf8;
   for (std::size_t i = 0; i + 1 < units.size(); i += 2) {
     std::uint32_t code = static_cast<std::uint8_t>(units[i]) | (static_cast<std::uint8_t>(units[i + 1]) << 8);
@@ -169,7 +190,7 @@ std::string Utf16ToAnsi(std::string_view units) {
     if (code >= 0xD800 && code < 0xE000) code = 0xFFFD;
     AppendUtf8(utf8, code);
   }
-  return Utf8ToAnsi(utf8);
+  return utf8;
 }
 
 // A NUL-ended string at offset of block: single bytes, or UTF-16 code units when wide.
@@ -179,10 +200,10 @@ std::optional<std::string> StringAt(std::string_view block, std::uint32_t offset
   if (!wide) {
     const std::size_t end = rest.find('\0');
     if (end == std::string_view::npos) return std::nullopt;
-    return std::string(rest.substr(0, end));
+    return AnsiToUtf8(rest.substr(0, end));
   }
   for (std::size_t i = 0; i + 1 < rest.size(); i += 2) {
-    if (rest[i] == '\0' && rest[i + 1] == '\0') return Utf16ToAnsi(rest.substr(0, i));
+    if (rest[i] == '\0' && rest[i + 1] == '\0') return Utf16ToUtf8(rest.substr(0, i));
   }
   return std::nullopt;
 }
@@ -232,7 +253,7 @@ std::optional<std::string> ReadCountedString(TByteReader& reader, bool wide) {
   if (!count) return std::nullopt;
   const std::optional<std::string_view> bytes = reader.Bytes(*count * (wide ? 2u : 1u));
   if (!bytes) return std::nullopt;
-  return wide ? Utf16ToAnsi(*bytes) : std::string(*bytes);
+  return wide ? Utf16ToUtf8(*bytes) : AnsiToUtf8(*bytes);
 }
 
 bool ParseShellLink(std::string_view bytes, TShellLinkFields& fields) {
@@ -269,11 +290,11 @@ bool ParseShellLink(std::string_view bytes, TShellLinkFields& fields) {
 
 std::string ShellLinkBytes(const TShellLinkFields& fields) {
   for (const std::string* text : {&fields.Target, &fields.Arguments, &fields.WorkingDirectory}) {
-    if (text->size() > MaxStringCharacters) return {};
+    if (Utf16Bytes(*text).size() / 2 > MaxStringCharacters) return {};
   }
   // The target is stored NUL-ended; an inner NUL would cut it short.
   if (fields.Target.find('\0') != std::string::npos) return {};
-  std::uint32_t flags = 0;
+  std::uint32_t flags = IsUnicode;
   if (!fields.Target.empty()) flags |= HasLinkInfo;
   if (!fields.WorkingDirectory.empty()) flags |= HasWorkingDir;
   if (!fields.Arguments.empty()) flags |= HasArguments;

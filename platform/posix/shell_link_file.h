@@ -6,7 +6,7 @@
 
 namespace qel::platform::posix {
 
-// What a link file says, as ANSI text; empty where the link holds no such field.
+// What a link file says, as the program's text; empty where the link holds no such field.
 struct TShellLinkFields {
   std::string Target;
   std::string Arguments;
@@ -15,7 +15,7 @@ struct TShellLinkFields {
 
 // The bytes of a link file for fields: the header, the target as the local base path of the
 // link information (left out when the target is empty), then the working directory and the
-// arguments as ANSI strings (each left out when empty). Empty when a field is too long for
+// arguments (each left out when empty), all in Unicode, so any name survives. Empty when a field is too long for
 // the format (over 65535 characters, or a target holding a NUL).
 std::string ShellLinkBytes(const TShellLinkFields& fields);
 

@@ -18,7 +18,7 @@ std::optional<std::string> ReadAnswerLine() {
   if (!std::getline(std::cin, line)) return std::nullopt;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   if (isatty(STDIN_FILENO) != 1) std::cerr << line << "\n";
-  return Utf8ToAnsi(line);
+  return line;
 }
 
 // A line typed for a name; an empty one cancels.
@@ -34,7 +34,7 @@ std::string TerminalText(const std::string& text) {
   for (char c : text) {
     if (c != '\r') result += c;
   }
-  return AnsiToUtf8(result);
+  return result;
 }
 
 int AskButtons(std::uint32_t flags) {
@@ -62,20 +62,20 @@ int AskButtons(std::uint32_t flags) {
 int AskMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) {
   // The page drawn on standard output comes first, whatever buffers the two streams keep.
   std::cout << std::flush;
-  std::cerr << "\n[" << AnsiToUtf8(caption) << "] " << TerminalText(text) << "\n";
+  std::cerr << "\n[" << caption << "] " << TerminalText(text) << "\n";
   return AskButtons(flags);
 }
 
 std::optional<std::string> AskFileName(const std::string&, const std::string& initialDir, const std::string& title) {
   std::cout << std::flush;
-  std::cerr << "\n[" << AnsiToUtf8(title) << "] " << AnsiToUtf8(initialDir) << "\nFile name (empty to cancel): "
+  std::cerr << "\n[" << title << "] " << initialDir << "\nFile name (empty to cancel): "
             << std::flush;
   return ReadName();
 }
 
 std::optional<std::string> AskDirectory(const std::string& directory) {
   std::cout << std::flush;
-  std::cerr << "\n[Select Directory] " << AnsiToUtf8(directory) << "\nDirectory (empty to cancel): " << std::flush;
+  std::cerr << "\n[Select Directory] " << directory << "\nDirectory (empty to cancel): " << std::flush;
   return ReadName();
 }
 

@@ -57,8 +57,8 @@ std::string CommandWord(const TButton& button) {
 // A button as its caption in brackets; a caption without a word is followed by the hint
 // that gives the button its word: "[...] Browse".
 std::string ButtonFace(const TButton& button) {
-  std::string face = "[" + AnsiToUtf8(button.Caption()) + "]";
-  if (Letters(button.Caption()).empty() && !button.Hint.empty()) face += " " + AnsiToUtf8(button.Hint);
+  std::string face = "[" + button.Caption() + "]";
+  if (Letters(button.Caption()).empty() && !button.Hint.empty()) face += " " + button.Hint;
   return face;
 }
 
@@ -68,7 +68,7 @@ int Percent(const TProgressBar& bar) {
 }
 
 // A bar is named by its hint; by the control's name when it has none.
-std::string BarLabel(const TProgressBar& bar) { return AnsiToUtf8(bar.Hint.empty() ? bar.Name() : bar.Hint); }
+std::string BarLabel(const TProgressBar& bar) { return bar.Hint.empty() ? bar.Name() : bar.Hint; }
 
 std::string PadRight(std::string text, std::size_t width) {
   text.resize(std::max(width, text.size()), ' ');
@@ -167,24 +167,24 @@ std::vector<int> TTerminal::ProgressSteps() const {
 }
 
 std::vector<std::string> TTerminal::PageLines(bool withCommands) const {
-  std::vector<std::string> lines{"== " + AnsiToUtf8(FForm.Caption()) + " =="};
+  std::vector<std::string> lines{"== " + FForm.Caption() + " =="};
   const std::size_t labelWidth = BarLabelWidth();
   for (const TControl* control : ShowingControls()) {
     if (dynamic_cast<const TLabel*>(control) != nullptr) {
-      if (!control->Caption().empty()) lines.push_back(AnsiToUtf8(control->Caption()));
+      if (!control->Caption().empty()) lines.push_back(control->Caption());
     } else if (const auto* memo = dynamic_cast<const TMemo*>(control)) {
       // One screen line a memo line, so that a terminal clears each where it ends.
       std::string line;
       for (char c : memo->Text() + "\n") {
         if (c == '\n') {
-          lines.push_back(AnsiToUtf8(line));
+          lines.push_back(line);
           line.clear();
         } else if (c != '\r') {
           line += c;
         }
       }
     } else if (const auto* edit = dynamic_cast<const TEdit*>(control)) {
-      lines.push_back("[" + AnsiToUtf8(edit->Text()) + "]" + (withCommands ? "  type: set <text>" : ""));
+      lines.push_back("[" + edit->Text() + "]" + (withCommands ? "  type: set <text>" : ""));
     } else if (const auto* bar = dynamic_cast<const TProgressBar*>(control)) {
       lines.push_back(BarLine(*bar, labelWidth));
     }
@@ -258,7 +258,7 @@ void TTerminal::DrawProgress() {
 
 void TTerminal::DrawClosingNote() {
   if (FForm.ClosingNote.empty()) return;
-  Write({"== " + AnsiToUtf8(FForm.Caption()) + " ==", AnsiToUtf8(FForm.ClosingNote)});
+  Write({"== " + FForm.Caption() + " ==", FForm.ClosingNote});
 }
 
 bool TTerminal::Execute() {
@@ -267,7 +267,6 @@ bool TTerminal::Execute() {
   if (!line.empty() && line.back() == '\r') line.pop_back();
   // A terminal echoes what was typed; a script's line is written after the prompt here.
   if (!FInteractive) std::cout << line << "\n";
-  line = Utf8ToAnsi(line);
   const std::string command = Lowercase(Trimmed(line));
   if (command == "set" || Lowercase(line.substr(0, 4)) == "set ") {
     // The text as typed, case and blanks included.

@@ -9,24 +9,16 @@
 namespace qel::archive {
 namespace {
 
-// "Grüße/Ärger ½ £.txt" as an MS-DOS program stores it (code page 437), and as Windows
-// shows it (Windows-1252).
+// "Grüße/Ärger ½ £.txt" as an MS-DOS program stores it (code page 437), and as the program
+// holds it (UTF-8).
 constexpr char OemName[] = "Gr\x81\xE1" "e/\x8E" "rger \xAB \x9C.txt";
-constexpr char AnsiName[] = "Gr\xFC\xDF" "e\\\xC4" "rger \xBD \xA3.txt";
+constexpr char Utf8Name[] = "Gr\xC3\xBC\xC3\x9F" "e\\\xC3\x84" "rger \xC2\xBD \xC2\xA3.txt";
 
-TEST(StoredName, OemCharactersBecomeTheirWindowsText) {
-  const std::string converted = ConvertStoredName(OemName);
-  EXPECT_EQ(converted, AnsiName);
-  EXPECT_EQ(converted.size(), sizeof(OemName) - 1);
-
-  const struct {
-    const char* oem;
-    const char* ansi;
-  } letters[] = {
-      {"\x81", "\xFC"}, {"\x84", "\xE4"}, {"\x94", "\xF6"}, {"\x99", "\xD6"}, {"\x9A", "\xDC"},
-      {"\x82", "\xE9"}, {"\x87", "\xE7"}, {"\xA4", "\xF1"}, {"\xE1", "\xDF"}, {"\x9C", "\xA3"},
-  };
-  for (const auto& letter : letters) EXPECT_EQ(ConvertStoredName(letter.oem), letter.ansi) << letter.ansi;
+TEST(StoredName, OemCharactersBecomeTheirUnicodeText) {
+  EXPECT_EQ(ConvertStoredName(OemName), Utf8Name);
+  // A name flagged UTF-8 that is none is read in the OEM code page, not cut or merged.
+  EXPECT_EQ(ConvertUtf8StoredName(OemName), Utf8Name);
+  EXPECT_EQ(ConvertUtf8StoredName("\xCE\xA9/x"), "\xCE\xA9\\x");
 }
 
 TEST(StoredName, EntryReadFromAnArchiveCarriesTheConvertedName) {
@@ -36,9 +28,7 @@ TEST(StoredName, EntryReadFromAnArchiveCarriesTheConvertedName) {
   base::TMemoryStream stream(bytes);
   TZipHeaderInfo entry;
   ASSERT_TRUE(entry.ReadLocal(stream));
-  EXPECT_EQ(entry.Directory(), "Gr\xFC\xDF" "e\\");
-  EXPECT_EQ(entry.FileName(), "\xC4" "rger \xBD \xA3.txt");
-  EXPECT_EQ(entry.FileNameLength, sizeof(OemName) - 1);
+  EXPECT_EQ(entry.Directory() + entry.FileName(), Utf8Name);
 }
 
 TEST(StoredName, SplitsAtTheLastSeparator) {

@@ -329,22 +329,26 @@ TEST_F(InstallerTest, ARepairFromADamagedImageKeepsTheWorkingFile) {
 
 // An entry whose name the code page cannot spell would be journalled and listed under its "_"
 // stand-in, a name a user's file may have: it is left out and reported, the user's file kept.
-TEST_F(InstallerTest, AnEntryTheCodePageCannotSpellIsLeftOutNotMistakenForAUsersFile) {
+// A name no ANSI code page spells is installed, recorded and uninstalled as itself: the user's
+// file that an "_" stand-in would have named is never touched.
+TEST_F(InstallerTest, AnEntryOfAnyNameIsInstalledAndUninstalledAsItself) {
+  const std::string name = "\xE6\x97\xA5\xE6\x9C\xAC \xCE\xA9.txt";  // two CJK letters and Omega
   testing::ZipBuilder image;
   image.AddStored("DoVra.exe", "main program");
   testing::ZipEntry unicode;
-  unicode.Name = "\xE6\x97\xA5\xE6\x9C\xAC.txt";  // two CJK letters in UTF-8
+  unicode.Name = name;
   unicode.Flags = 0x0800;
   unicode.Data = testing::ToBytes("unicode");
   image.Add(unicode);
   WriteImage(image);
-  FTarget.Write("Suite/__.txt", "the user's own");
+  FTarget.Write("Suite/__ _.txt", "the user's own");
   TInstallForm form({}, FSource.Path() + "Install.exe");
-  Install(form, InstallDir(), platform::idOK);
-  EXPECT_EQ(FTarget.Read("Suite\\__.txt"), "the user's own");
-  ASSERT_FALSE(MessageTexts().empty());
-  EXPECT_NE(MessageTexts().front().find("code page cannot spell"), std::string::npos) << MessageTexts().front();
-  EXPECT_EQ(FTarget.Read("Suite\\install.dat"), "DoVra.exe\r\n");
+  Install(form, InstallDir(), platform::idCancel);
+  EXPECT_EQ(FTarget.Read("Suite\\" + name), "unicode");
+  EXPECT_EQ(FTarget.Read("Suite\\install.dat"), "\xEF\xBB\xBF" "DoVra.exe\r\n" + name + "\r\n") << "UTF-8, marked";
+  Uninstall();
+  EXPECT_EQ(FTarget.Names("Suite"), std::vector<std::string>{"__ _.txt"});
+  EXPECT_EQ(FTarget.Read("Suite\\__ _.txt"), "the user's own");
 }
 
 // Closing the window during extraction asks first; on OK the install still runs to its end,

@@ -1,4 +1,4 @@
-// OEM and ANSI conversions, UTF-8 and the locale comparison.
+// Code pages into UTF-8, UTF-8 itself and the comparison that ignores case.
 #include "platform/code_pages.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/code_page_437.h"
+#include "platform/unicode_text.h"
 
 namespace qel::platform {
 namespace {
@@ -13,72 +14,39 @@ namespace {
 // The expectations below are those of code page 437 and Windows-1252.
 bool UsualCodePages() { return OemCodePage() == 437 && AnsiCodePage() == 1252; }
 
-std::string Oem(std::string text) {
-  OemToAnsi(text);
-  return text;
-}
-
-std::string Ansi(std::string text) {
-  AnsiToOem(text);
-  return text;
-}
-
-TEST(CodePages, TablesMatchTheSystemsConversionForEveryByte) {
-#ifndef _WIN32
-  GTEST_SKIP() << "the stand-in converts with the tables themselves";
-#else
+TEST(CodePages, OemNamesBecomeTheirUnicodeCharacters) {
   if (!UsualCodePages()) GTEST_SKIP() << "OEM " << OemCodePage() << ", ANSI " << AnsiCodePage();
-  for (int byte = 0; byte < 256; ++byte) {
-    const std::string one(1, static_cast<char>(byte));
-    EXPECT_EQ(static_cast<std::uint8_t>(Oem(one)[0]), OemToAnsiTable[byte]) << "OemToCharA of 0x" << std::hex << byte;
-    EXPECT_EQ(static_cast<std::uint8_t>(Ansi(one)[0]), AnsiToOemTable[byte]) << "CharToOemA of 0x" << std::hex << byte;
+  EXPECT_EQ(OemToUtf8("caf\x82.txt"), "caf\xC3\xA9.txt");
+  EXPECT_EQ(OemToUtf8("\xE0\xEA\xC9\xFF"), "\xCE\xB1\xCE\xA9\xE2\x95\x94\xC2\xA0") << "Greek, box drawing, no-break space";
+  EXPECT_EQ(OemToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+  // The stand-in's table against the system's own conversion, where there is one.
+  for (int byte = 0x80; byte < 256; ++byte) {
+    std::string expected;
+    AppendUtf8(expected, OemToCodePoint(static_cast<std::uint8_t>(byte)));
+    EXPECT_EQ(OemToUtf8(std::string(1, static_cast<char>(byte))), expected) << "0x" << std::hex << byte;
   }
-#endif
 }
 
-TEST(CodePages, OemNamesBecomeAnsiWithBestFit) {
-  if (!UsualCodePages()) GTEST_SKIP();
-  struct TCase {
-    std::string Oem, Ansi;
-  };
-  const TCase cases[] = {
-      {"caf\x82.txt", "caf\xE9.txt"},       // accented letters keep their letter
-      {"\x8E\x99\x9A\xE1", "\xC4\xD6\xDC\xDF"},
-      {"\xC9\xCD\xBB\xB3", "+-+\xA6"},      // box drawing becomes its look-alikes
-      {"\xE0\xE3\xEA", "apO"},              // Greek letters become Latin ones
-      {std::string("a\0b", 3), std::string("a\0b", 3)},
-  };
-  for (const TCase& c : cases) EXPECT_EQ(Oem(c.Oem), c.Ansi) << c.Oem;
-  EXPECT_EQ(Ansi("caf\xE9"), "caf\x82");
-  EXPECT_EQ(Ansi("\xC0\x80"), "A?") << "no accented capital A and no euro sign in code page 437";
-}
-
-TEST(CodePages, Utf8RoundTripsEveryAnsiCharacter) {
+TEST(CodePages, AnsiTextOfEarlierVersionsBecomesUtf8) {
   if (!UsualCodePages()) GTEST_SKIP();
   EXPECT_EQ(AnsiToUtf8("Caf\xE9 \x80 \x9F"), "Caf\xC3\xA9 \xE2\x82\xAC \xC5\xB8");
-  EXPECT_EQ(Utf8ToAnsi("Caf\xC3\xA9 \xE2\x82\xAC \xC5\xB8"), "Caf\xE9 \x80 \x9F");
-  std::string all;
-  for (int byte = 0; byte < 256; ++byte) all += static_cast<char>(byte);
-  EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(all)), all);
-  EXPECT_EQ(Utf8ToAnsi("\xE2\x98\x83"), "?") << "a snowman has no ANSI form";
-  EXPECT_EQ(Utf8ToAnsi("\xC4\x81"), "?") << "no best fit: a with macron does not become a";
   EXPECT_EQ(AnsiToUtf8(""), "");
 }
 
-#ifndef _WIN32
-TEST(CodePages, MalformedUtf8BecomesQuestionMarks) {
-  EXPECT_EQ(Utf8ToAnsi("a\xFF" "b"), "a?b");
-  EXPECT_EQ(Utf8ToAnsi("\xC3"), "?") << "a sequence cut short";
-  EXPECT_EQ(Utf8ToAnsi("\xC0\xA9"), "??") << "an overlong form";
-  EXPECT_EQ(Utf8ToAnsi("\xED\xA0\x80"), "???") << "a surrogate";
+TEST(CodePages, Utf8IsReadStrictly) {
+  EXPECT_TRUE(IsValidUtf8("J\xC3\xB6rg \xCE\xA9\xE4\xB8\xAD \xF0\x9F\x98\x80"));
+  EXPECT_FALSE(IsValidUtf8("a\xFF" "b"));
+  EXPECT_FALSE(IsValidUtf8("\xC3")) << "a sequence cut short";
+  EXPECT_FALSE(IsValidUtf8("\xC0\xA9")) << "an overlong form";
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")) << "a surrogate";
 }
-#endif
 
-TEST(CodePages, LocaleComparisonIgnoresTheCaseOfAnsiLetters) {
-  if (!UsualCodePages()) GTEST_SKIP();
+TEST(CodePages, ComparisonIgnoresTheCaseOfLettersInEveryScript) {
   EXPECT_TRUE(SameTextLocale("C:\\Temp\\IMAGE.ZIP", "c:\\temp\\image.zip"));
-  EXPECT_TRUE(SameTextLocale("CAF\xC9 \x8A\x8C\x8E\x9F", "caf\xE9 \x9A\x9C\x9E\xFF"));
-  EXPECT_FALSE(SameTextLocale("caf\xE9", "cafe")) << "accents still count";
+  EXPECT_TRUE(SameTextLocale("CAF\xC3\x89 \xC5\xA0\xC5\xB8", "caf\xC3\xA9 \xC5\xA1\xC3\xBF"));
+  EXPECT_TRUE(SameTextLocale("\xCE\xA9\xCE\xA3 \xD0\x96 \xC4\x80", "\xCF\x89\xCF\x83 \xD0\xB6 \xC4\x81")) << "Greek, Cyrillic, Latin A";
+  EXPECT_TRUE(SameTextLocale("\xE4\xB8\xAD\xE6\x96\x87", "\xE4\xB8\xAD\xE6\x96\x87"));
+  EXPECT_FALSE(SameTextLocale("caf\xC3\xA9", "cafe")) << "accents still count";
   EXPECT_FALSE(SameTextLocale("image.zip", "image.zi"));
   EXPECT_LT(CompareTextLocale("abc", "ABD"), 0);
   EXPECT_GT(CompareTextLocale("b", "A"), 0);

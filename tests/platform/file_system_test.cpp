@@ -51,11 +51,11 @@ class TCurrentDirectory final {
 TEST(FileSystem, NamesAreFoundIgnoringCaseAndKeepTheirSpellingOnDisk) {
   ScratchDir dir;
   dir.Write("Mixed\\Name.TXT", "first");
-  dir.Write("\xC9T\xC9.txt", "summer");  // "ÉTÉ.txt"
+  dir.Write("\xC3\x89T\xC3\x89 \xCE\xA9.txt", "summer");  // "ÉTÉ Ω.txt"
   EXPECT_TRUE(FileExists(dir.Path() + "mixed\\NAME.txt"));
   EXPECT_TRUE(DirectoryExists(dir.Path() + "MIXED"));
   EXPECT_EQ(ReadFile(dir.Path() + "MiXeD\\nAmE.TxT"), "first");
-  EXPECT_EQ(ReadFile(dir.Path() + "\xE9t\xE9.TXT"), "summer") << "Windows-1252 letters fold too";
+  EXPECT_EQ(ReadFile(dir.Path() + "\xC3\xA9t\xC3\xA9 \xCF\x89.TXT"), "summer") << "letters beyond ASCII fold too";
 
   ASSERT_TRUE(WriteFile(dir.Path() + "MIXED\\name.txt", "second"));
   EXPECT_EQ(dir.Names("Mixed"), TNames{"Name.TXT"}) << "rewriting in other letter case keeps the one file";
@@ -65,7 +65,7 @@ TEST(FileSystem, NamesAreFoundIgnoringCaseAndKeepTheirSpellingOnDisk) {
   EXPECT_EQ(dir.Read("Mixed\\Name.TXT"), "third");
 
   ASSERT_TRUE(WriteFile(dir.Path() + "mixed\\Other.txt", "x"));
-  EXPECT_EQ(dir.Names(), (TNames{"Mixed", "\xC9T\xC9.txt"})) << "a new file goes into the existing folder";
+  EXPECT_EQ(dir.Names(), (TNames{"Mixed", "\xC3\x89T\xC3\x89 \xCE\xA9.txt"})) << "a new file goes into the existing folder";
   EXPECT_EQ(dir.Names("Mixed"), (TNames{"Name.TXT", "Other.txt"}));
 }
 
@@ -103,14 +103,14 @@ TEST(FileSystem, ZPathsNameTheHostFileSystem) {
   EXPECT_EQ(ReadFile(dir.Path() + "sub\\..\\.\\probe.txt"), "host bytes");
 }
 
-TEST(FileSystem, AnsiNamesRoundTrip) {
+TEST(FileSystem, UnicodeNamesRoundTrip) {
   ScratchDir dir;
-  const std::string name = "Caf\xE9 \x80.txt";  // "Café €.txt"
+  const std::string name = "Caf\xC3\xA9 \xE2\x82\xAC \xCE\xA9 \xE4\xB8\xAD.txt";  // "Café € Ω 中.txt"
   ASSERT_TRUE(WriteFile(dir.Path() + name, "menu")) << LastErrorText();
   EXPECT_EQ(dir.Names(), TNames{name});
   EXPECT_EQ(ReadFile(dir.Path() + name), "menu");
 #ifndef _WIN32
-  EXPECT_TRUE(std::filesystem::exists(dir.PosixPath() + "/Caf\xC3\xA9 \xE2\x82\xAC.txt")) << "stored in UTF-8";
+  EXPECT_TRUE(std::filesystem::exists(dir.PosixPath() + "/" + name)) << "stored in UTF-8";
 #endif
 }
 

@@ -227,7 +227,7 @@ TEST_F(Shell, LinksWrittenByTheWindowsShellAreRead) {
   ASSERT_TRUE(posix::ReadShellLinkFile(dir.Path() + "windows.lnk", fields));
   EXPECT_EQ(fields.Target, "C:\\Suite\\Tool.exe");
   EXPECT_EQ(fields.WorkingDirectory, "C:\\Suite");
-  EXPECT_EQ(fields.Arguments, "/s \xE9t\xE9");
+  EXPECT_EQ(fields.Arguments, "/s \xC3\xA9t\xC3\xA9");
 }
 
 TEST_F(Shell, DeletingAsksAndReportsThroughTheMessageBoxes) {

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <iterator>
 
-#include "platform/code_pages.h"
 #include "platform/shell.h"
 
 namespace qel::testing {
@@ -49,7 +48,7 @@ void DeleteTree(const std::string& folder) {
 
 std::string HostPath(const std::string& posixPath) {
   std::string path = "Z:";
-  for (char c : platform::Utf8ToAnsi(posixPath)) path += c == '/' ? '\\' : c;
+  for (char c : posixPath) path += c == '/' ? '\\' : c;
   if (path.size() == 2) path += '\\';
   return path;
 }
@@ -86,25 +85,25 @@ ScratchDir::~ScratchDir() {
 }
 
 void ScratchDir::Write(const std::string& relName, const std::string& bytes) const {
-  const fs::path path = NativePath(FPosixPath + "/" + platform::AnsiToUtf8(SlashesOf(relName)));
+  const fs::path path = NativePath(FPosixPath + "/" + SlashesOf(relName));
   fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string ScratchDir::Read(const std::string& relName) const {
-  std::ifstream in(NativePath(FPosixPath + "/" + platform::AnsiToUtf8(SlashesOf(relName))), std::ios::binary);
+  std::ifstream in(NativePath(FPosixPath + "/" + SlashesOf(relName)), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::vector<std::string> ScratchDir::Names(const std::string& relDir) const {
   std::string folder = FPosixPath;
-  if (!relDir.empty()) folder += "/" + platform::AnsiToUtf8(SlashesOf(relDir));
+  if (!relDir.empty()) folder += "/" + SlashesOf(relDir);
   std::vector<std::string> names;
   std::error_code ignored;
   for (const auto& entry : fs::directory_iterator(NativePath(folder), ignored)) {
     const std::u8string name = entry.path().filename().u8string();
-    names.push_back(platform::Utf8ToAnsi(std::string(name.begin(), name.end())));
+    names.emplace_back(name.begin(), name.end());
   }
   std::sort(names.begin(), names.end());
   return names;
