@@ -2,18 +2,32 @@
 
 #include <cstddef>
 
+#include "platform/unicode_text.h"
+
 namespace qel::archive {
 
 namespace {
 
 constexpr std::size_t NoPosition = std::string_view::npos;
 
-// Only A to Z fold; the upper half of the code page is compared as it stands, because
-// its case pairs differ from one code page to the next.
-constexpr unsigned char Fold(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+// Names are UTF-8: a character is a whole sequence, so "?" takes "é" or "中" as one. A byte
+// that starts no sequence is a character of its own, its value its code.
+struct TChar {
+  char32_t Code;
+  std::size_t Length;
+};
+
+TChar CharAt(std::string_view text, std::size_t at) {
+  std::size_t next = at;
+  char32_t code = 0;
+  platform::DecodeUtf8(text, next, code);
+  return {code, next - at};
 }
+
+// Only A to Z fold: which other letters pair up is a question of language, not of bytes.
+constexpr char32_t Fold(char32_t c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
+char32_t FoldedAt(std::string_view text, std::size_t at) { return Fold(CharAt(text, at).Code); }
 
 struct TSetOutcome {
   TMaskResult Result;  // mrMatch, mrNotInSet or mrMalformedSet
@@ -23,7 +37,7 @@ struct TSetOutcome {
 // Tests the name character x against the set that opens at mask[open] ("["). Members are
 // read only until one admits x, so a fault behind that member goes unnoticed; every
 // read is checked against the mask's end first.
-TSetOutcome MatchSet(std::string_view mask, std::size_t open, unsigned char x) {
+TSetOutcome MatchSet(std::string_view mask, std::size_t open, char32_t x) {
   const TSetOutcome malformed{TMaskResult::mrMalformedSet, NoPosition};
   std::size_t p = open + 1;
   bool negated = false;
@@ -36,17 +50,18 @@ TSetOutcome MatchSet(std::string_view mask, std::size_t open, unsigned char x) {
   bool admitted = false;
   // Each member below checks that the mask goes on behind it, so mask[p] is readable here.
   while (!admitted && mask[p] != ']') {
-    const unsigned char first = Fold(mask[p]);
-    if (p + 1 >= mask.size()) return malformed;
-    if (mask[p + 1] == '-') {
-      if (p + 2 >= mask.size() || mask[p + 2] == ']') return malformed;
-      const unsigned char last = Fold(mask[p + 2]);
-      if (p + 3 >= mask.size()) return malformed;
-      admitted = first <= x && x <= last;  // a reversed range admits nothing
-      p += 3;
+    const TChar first = CharAt(mask, p);
+    const std::size_t q = p + first.Length;
+    if (q >= mask.size()) return malformed;
+    if (mask[q] == '-') {
+      if (q + 1 >= mask.size() || mask[q + 1] == ']') return malformed;
+      const TChar last = CharAt(mask, q + 1);
+      if (q + 1 + last.Length >= mask.size()) return malformed;
+      admitted = Fold(first.Code) <= x && x <= Fold(last.Code);  // a reversed range admits nothing
+      p = q + 1 + last.Length;
     } else {
-      admitted = first == x;
-      p += 1;
+      admitted = Fold(first.Code) == x;
+      p = q;
     }
   }
   if (admitted == negated) return {TMaskResult::mrNotInSet, NoPosition};
@@ -59,9 +74,9 @@ TSetOutcome MatchSet(std::string_view mask, std::size_t open, unsigned char x) {
 
 // The first name position from `from` on where the mask character c can start a match:
 // any position for a set, else one holding c.
-std::size_t NextCandidate(unsigned char c, std::string_view name, std::size_t from) {
-  for (std::size_t k = from; k < name.size(); ++k) {
-    if (c == '[' || Fold(name[k]) == c) return k;
+std::size_t NextCandidate(char32_t c, std::string_view name, std::size_t from) {
+  for (std::size_t k = from; k < name.size(); k += CharAt(name, k).Length) {
+    if (c == '[' || FoldedAt(name, k) == c) return k;
   }
   return NoPosition;
 }
@@ -98,34 +113,34 @@ TMaskResult MatchMask(std::string_view mask, std::string_view name) {
       for (; i < mask.size() && (mask[i] == '*' || mask[i] == '?'); ++i) {
         if (mask[i] == '?') {
           if (j == name.size()) return TMaskResult::mrNameUsedUp;
-          ++j;
+          j += CharAt(name, j).Length;
         }
       }
       if (i == mask.size()) return TMaskResult::mrMatch;
-      const std::size_t k = NextCandidate(Fold(mask[i]), name, j);
+      const std::size_t k = NextCandidate(FoldedAt(mask, i), name, j);
       if (k == NoPosition) return TMaskResult::mrNameUsedUp;
       behindStar = true;
       starRest = i;
       starTrial = j = k;
       continue;
     } else if (mask[i] == '[') {
-      const TSetOutcome set = MatchSet(mask, i, Fold(name[j]));
+      const TSetOutcome set = MatchSet(mask, i, FoldedAt(name, j));
       if (set.Result == TMaskResult::mrMatch) {
         i = set.End;
-        ++j;
+        j += CharAt(name, j).Length;
         continue;
       }
       failure = set.Result;
-    } else if (mask[i] == '?' || Fold(mask[i]) == Fold(name[j])) {
-      ++i;
-      ++j;
+    } else if (mask[i] == '?' || FoldedAt(mask, i) == FoldedAt(name, j)) {
+      i += CharAt(mask, i).Length;
+      j += CharAt(name, j).Length;
       continue;
     } else {
       failure = TMaskResult::mrLiteralDiffers;
     }
 
     if (!behindStar) return failure;
-    const std::size_t k = NextCandidate(Fold(mask[starRest]), name, starTrial + 1);
+    const std::size_t k = NextCandidate(FoldedAt(mask, starRest), name, starTrial + CharAt(name, starTrial).Length);
     if (k == NoPosition) return failure;
     i = starRest;
     starTrial = j = k;

@@ -1,5 +1,6 @@
 // File-name masks that select archive entries: "*" and "?" wildcards, bracketed
-// character sets with ranges and negation, no escape character, ASCII case folding.
+// character sets with ranges and negation, no escape character, ASCII case folding. A
+// character is a UTF-8 sequence (a stray byte counts as one).
 #pragma once
 
 #include <string_view>

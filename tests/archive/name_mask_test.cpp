@@ -104,6 +104,14 @@ TEST(NameMask, OnlyAsciiLettersFold) {
   });
 }
 
+// Names are UTF-8: "?" and a set take a whole character, however many bytes it has.
+TEST(NameMask, AUnicodeCharacterIsOneCharacter) {
+  ExpectMatches({
+      {"?.txt", "\xC3\xA9.txt", true}, {"??.txt", "\xE4\xB8\xAD.txt", false}, {"*\xE4\xB8\xAD?", "a\xE4\xB8\xAD\xE6\x96\x87", true},
+      {"[\xCE\xB1-\xCF\x89]x", "\xCE\xBBx", true}, {"[!\xCE\xB1-\xCF\x89]x", "\xCE\xBBx", false}, {"\xCE\xA9", "\xCF\x89", false},
+  });
+}
+
 TEST(NameMask, ResultCodesOfStarlessMasks) {
   EXPECT_EQ(MatchMask("", "a"), TMaskResult::mrMaskUsedUp);
   EXPECT_EQ(MatchMask("ab", "abc"), TMaskResult::mrMaskUsedUp);
