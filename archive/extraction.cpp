@@ -65,6 +65,7 @@ class TExtraction final {
   bool PositionAtData();
   bool ProvideFolder(const std::string& path);
   bool PasswordFits(std::int32_t index);
+  bool HeaderOpensWithPassword(const codecs::TEncryptionHeader& header, std::uint8_t expected);
   bool MayWrite(std::int32_t index, TOutputFile& output);
   bool IsArchiveVolume(const TOutputFile& output) const;
   bool CreateOutput(const TOutputFile& output);
@@ -398,6 +399,24 @@ bool TExtraction::PositionAtData() {
   return false;
 }
 
+// The password is UTF-8 text; the archiver that encrypted the entry keyed its cipher with the
+// bytes its own system held, which for letters beyond ASCII may have been the ANSI or the OEM
+// code page. Each form is tried; the cipher is left keyed with the one that fits.
+bool TExtraction::HeaderOpensWithPassword(const codecs::TEncryptionHeader& header, std::uint8_t expected) {
+  const std::string& password = FAccess.Password();
+  // Decrypting works on the header in place: each try gets the bytes as read.
+  const auto opens = [&](std::string_view key) {
+    codecs::TEncryptionHeader bytes = header;
+    return FCipher.DecryptHeader(key, bytes) == expected;
+  };
+  if (opens(password)) return true;
+  if (std::all_of(password.begin(), password.end(), [](char c) { return (c & 0x80) == 0; })) return false;
+  for (const std::string& form : {platform::Utf8ToAnsi(password), platform::Utf8ToOem(password)}) {
+    if (!form.empty() && form != password && opens(form)) return true;
+  }
+  return false;
+}
+
 bool TExtraction::PasswordFits(std::int32_t index) {
   const std::uint8_t expected = codecs::ExpectedCheckByte(FWork.Flags, FWork.Crc32, FWork.FileDate);
   TLFNFileStream& stream = FAccess.ArchiveStream();
@@ -405,7 +424,7 @@ bool TExtraction::PasswordFits(std::int32_t index) {
     codecs::TEncryptionHeader header{};
     stream.Read(header.data(), static_cast<std::int32_t>(header.size()));
     FWork.CompressedSize -= static_cast<TZipSize>(header.size());
-    if (FCipher.DecryptHeader(FAccess.Password(), header) == expected) return true;
+    if (HeaderOpensWithPassword(header, expected)) return true;
     if (!FZip.OnBadPassword) return false;
     std::string newPassword = FAccess.Password();
     FZip.OnBadPassword(FZip, index, newPassword);

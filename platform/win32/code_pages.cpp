@@ -16,7 +16,25 @@ std::string ToUtf8(std::string_view text, UINT codePage) {
   return win32::Utf8(wide);
 }
 
+std::string FromUtf8(std::string_view utf8, UINT codePage) {
+  const std::wstring wide = win32::Wide(utf8);
+  if (wide.empty()) return {};
+  BOOL usedDefault = FALSE;
+  const int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, &usedDefault);
+  std::string text(length > 0 ? length : 0, '\0');
+  if (length > 0) {
+    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), text.data(), length,
+                        nullptr, &usedDefault);
+  }
+  return usedDefault ? std::string() : text;
+}
+
 }  // namespace
+
+std::string Utf8ToAnsi(std::string_view utf8) { return FromUtf8(utf8, CP_ACP); }
+
+std::string Utf8ToOem(std::string_view utf8) { return FromUtf8(utf8, CP_OEMCP); }
 
 std::string OemToUtf8(std::string_view oem) { return ToUtf8(oem, CP_OEMCP); }
 

@@ -190,6 +190,18 @@ TEST_F(Extraction, EventsComeInTheirOrder) {
   }
 }
 
+// The password is typed in UTF-8; Info-ZIP keyed this entry with the Windows-1252 bytes.
+TEST_F(Extraction, APasswordFitsInTheCodePageTheArchiverUsed) {
+  if (platform::AnsiCodePage() != 1252) GTEST_SKIP() << "the archive's password is Windows-1252";
+  TUnZip zip;
+  zip.SetZipName(testing::DataPath("cipher/infozip_high_password.zip"));
+  zip.SetDestDir(Out);
+  zip.SetDoAll(true);
+  zip.SetPassword("p\xC3\xA4ss");
+  EXPECT_EQ(zip.UnZip(), 1);
+  EXPECT_EQ(Output(zip.Filename(0)), "Qel Orvane cipher check\n");
+}
+
 TEST_F(Extraction, UnknownMethodIsReportedInABox) {
   ZipBuilder b;
   ZipEntry e;
