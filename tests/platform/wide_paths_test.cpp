@@ -92,6 +92,24 @@ TEST(WidePaths, PathsBeyondTheClassicLimitWorkEverywhere) {
   EXPECT_FALSE(DirectoryExists(top));
 }
 
+// A link keeps its target in a field of MAX_PATH characters: a longer target would be cut
+// into a link to something else, so no link is written at all.
+TEST(WidePaths, LinksToTargetsBeyondTheirFieldAreNotWritten) {
+  ASSERT_TRUE(InitializeShellServices());
+  ScratchDir dir;
+  TShellLink link;
+  TShellLinkFailure failure;
+  ASSERT_TRUE(link.Create(failure)) << failure.SystemText;
+  link.SetPath(dir.Path() + MixedName + std::string(300, 'x') + ".exe");
+  EXPECT_FALSE(link.Save(dir.Path() + MixedName + ".lnk"));
+  EXPECT_FALSE(FileExists(dir.Path() + MixedName + ".lnk"));
+
+  ASSERT_TRUE(link.Create(failure)) << failure.SystemText;
+  link.SetPath(dir.Path() + MixedName + ".exe");
+  EXPECT_TRUE(link.Save(dir.Path() + MixedName + ".lnk")) << "a name beyond ANSI fits";
+  EXPECT_TRUE(FileExists(dir.Path() + MixedName + ".lnk"));
+}
+
 TEST(WidePaths, RegistryTextBeyondAnsiRoundTrips) {
   const std::string parentPath = "Software\\QelWidePathsTest";
   RegistryKey key = NoRegistryKey;
