@@ -7,7 +7,6 @@
 
 #include "platform/console.h"
 #include "platform/files.h"
-
 #include "platform/ui.h"
 #include "platform/win32/folder_walk.h"
 #include "platform/win32/wide_text.h"
