@@ -1,24 +1,90 @@
-// The console of Windows.
-#include <windows.h>
-
-#include <cstdio>
+// The console of Windows. The program's text is UTF-8 throughout: the console is asked to
+// show UTF-8, and typed lines are read as UTF-16 and handed on as UTF-8.
 #include <iostream>
+#include <iterator>
 
-#include "platform/code_pages.h"
 #include "platform/console.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/win32/folder_walk.h"
+#include "platform/win32/wide_text.h"
+#include "platform/win32/windows_api.h"
 
 namespace qel::platform {
 
-bool InputIsTerminal() {
+namespace {
+
+bool IsConsole(DWORD handleId) {
   DWORD mode = 0;
-  return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+  return GetConsoleMode(GetStdHandle(handleId), &mode) != 0;
 }
 
-bool ErrorIsTerminal() {
-  DWORD mode = 0;
-  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+// The console's output code page switched to UTF-8 for the program's life. Callers write
+// through std::cout and std::cerr, so the text stays bytes all the way to the handle and a
+// redirected output gets exactly those bytes; the console shows them right once its page is
+// UTF-8. The console outlives the program (a command prompt keeps using it), so its own page
+// is put back at the end.
+class TUtf8ConsoleOutput final {
+ public:
+  TUtf8ConsoleOutput() : FSaved(GetConsoleOutputCP()) {
+    FChanged = (IsConsole(STD_OUTPUT_HANDLE) || IsConsole(STD_ERROR_HANDLE)) && FSaved != CP_UTF8 &&
+               SetConsoleOutputCP(CP_UTF8) != 0;
+  }
+  ~TUtf8ConsoleOutput() {
+    if (FChanged) SetConsoleOutputCP(FSaved);
+  }
+  TUtf8ConsoleOutput(const TUtf8ConsoleOutput&) = delete;
+  TUtf8ConsoleOutput& operator=(const TUtf8ConsoleOutput&) = delete;
+
+ private:
+  UINT FSaved;
+  bool FChanged = false;
+};
+
+void ShowUtf8OnConsole() { static const TUtf8ConsoleOutput output; }
+
+// Turns the echo of typed characters off for one read, and on again whatever happens.
+class TEchoOff final {
+ public:
+  TEchoOff(HANDLE input, DWORD saved) : FInput(input), FSaved(saved) {
+    SetConsoleMode(input, saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  }
+  ~TEchoOff() {
+    SetConsoleMode(FInput, FSaved);
+    std::cerr << "\n";  // the user's Enter was not echoed either
+  }
+  TEchoOff(const TEchoOff&) = delete;
+  TEchoOff& operator=(const TEchoOff&) = delete;
+
+ private:
+  HANDLE FInput;
+  DWORD FSaved;
+};
+
+// One line from the console, without its line end; false at the end of the input (Ctrl-Z at
+// the start of a line) or when an interrupt ended the read.
+bool ReadWideLine(HANDLE input, std::wstring& line) {
+  line.clear();
+  wchar_t chunk[256];
+  // A line longer than the chunk comes in several reads; the console ends each line with "\r\n".
+  while (line.find(L'\n') == std::wstring::npos) {
+    DWORD got = 0;
+    if (!ReadConsoleW(input, chunk, static_cast<DWORD>(std::size(chunk)), &got, nullptr) || got == 0) return false;
+    line.append(chunk, got);
+  }
+  if (line.front() == L'\x1A') return false;
+  line.erase(line.find(L'\n'));
+  if (!line.empty() && line.back() == L'\r') line.pop_back();
+  return true;
 }
 
+}  // namespace
+
+bool InputIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
+
+bool ErrorIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
+
+// The wide command line already gave the argument as UTF-8; only the separators change.
 std::string CommandLineNameToAnsi(const std::string& argument) {
   std::string name = argument;
   for (char& c : name) {
@@ -27,23 +93,37 @@ std::string CommandLineNameToAnsi(const std::string& argument) {
   return name;
 }
 
-std::string AnsiToConsole(const std::string& text) { return text; }
-std::string Utf8ToConsole(const std::string& text) { return Utf8ToAnsi(text); }
+std::string AnsiToConsole(const std::string& text) {
+  ShowUtf8OnConsole();
+  return text;
+}
+
+std::string Utf8ToConsole(const std::string& text) {
+  ShowUtf8OnConsole();
+  return text;
+}
 
 bool ReadConsoleLine(std::string& line, bool echo) {
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD saved = 0;
-  const bool hide = !echo && GetConsoleMode(input, &saved) != 0;
-  if (hide) SetConsoleMode(input, saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
-  std::string raw;
-  const bool got = static_cast<bool>(std::getline(std::cin, raw));
-  if (hide) {
-    SetConsoleMode(input, saved);
-    std::cerr << "\n";
+  if (GetConsoleMode(input, &saved) == 0) {
+    // A file or a pipe: its bytes are taken as the program's text, unchanged.
+    std::string raw;
+    if (!std::getline(std::cin, raw)) return false;
+    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    line = raw;
+    return true;
+  }
+  std::wstring typed;
+  bool got = false;
+  if (echo) {
+    got = ReadWideLine(input, typed);
+  } else {
+    const TEchoOff hidden(input, saved);
+    got = ReadWideLine(input, typed);
   }
   if (!got) return false;
-  if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-  line = raw;
+  line = win32::Utf8(typed);
   return true;
 }
 
@@ -80,36 +160,31 @@ bool WriteStandardOutput(const char* data, std::size_t count) {
 }
 
 std::string TemporaryDirectory() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(sizeof(buffer), buffer);
-  std::string dir = length > 0 && length < sizeof(buffer) ? std::string(buffer, length) : std::string("C:\\");
+  std::string dir = TemporaryFolder();
+  if (dir.empty()) dir = "C:\\";
   if (dir.back() != '\\') dir += '\\';
   return dir;
 }
 
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
+// The shell cannot reach paths beyond the classic limit, so the tree is walked here, every
+// name through the platform's own calls; a read-only file is deleted all the same.
 bool RemoveTree(const std::string& path) {
   std::string folder = path;
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
   bool ok = true;
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = folder + "\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        ok = RemoveTree(child) && ok;
-      } else {
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ok = DeleteFileA(child.c_str()) != 0 && ok;
-      }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  return RemoveDirectoryA(folder.c_str()) != 0 && ok;
+  win32::ForEachEntry(folder, [&](const std::string& child, DWORD attributes) {
+    if (win32::IsRealFolder(attributes)) {
+      ok = RemoveTree(child) && ok;
+    } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      ok = RemoveDir(child) && ok;
+    } else {
+      FileSetAttr(child, FILE_ATTRIBUTE_NORMAL);
+      ok = DeleteFile(child) && ok;
+    }
+  });
+  return RemoveDir(folder) && ok;
 }
 
 }  // namespace qel::platform

@@ -1,4 +1,4 @@
-// The access and sharing that FileOpen's mode bits select, for the ANSI and the UTF-8 opens.
+// The access and sharing that FileOpen's mode bits select, for every open that takes them.
 #pragma once
 
 #include <cstdint>

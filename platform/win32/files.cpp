@@ -1,7 +1,9 @@
-// File handles on Windows: CreateFile with the access and sharing a mode selects.
+// File handles on Windows: CreateFileW with the access and sharing a mode selects; names are
+// UTF-8 and may exceed the classic path limit.
 #include "platform/files.h"
 
 #include "platform/win32/file_modes.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/windows_api.h"
 
 namespace qel::platform {
@@ -25,12 +27,13 @@ FileHandle FileOpen(const std::string& name, std::uint32_t mode) {
     RecordError(ErrorInvalidParameter);
     return InvalidFileHandle;
   }
-  return FromHandle(CreateFileA(name.c_str(), AccessRights[mode & AccessMask], ShareRights[(mode & ShareMask) >> 4], nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return FromHandle(CreateFileW(win32::WidePath(name).c_str(), AccessRights[mode & AccessMask],
+                                ShareRights[(mode & ShareMask) >> 4], nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 FileHandle FileCreate(const std::string& name) {
-  return FromHandle(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return FromHandle(CreateFileW(win32::WidePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::int32_t FileRead(FileHandle handle, void* buffer, std::int32_t count) {

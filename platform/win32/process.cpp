@@ -1,8 +1,9 @@
 // The process services of Windows: GetCurrentProcessId, waiting on a process handle, and a
-// copy of the program started from GetTempPath.
+// copy of the program started from GetTempPathW.
 #include "platform/process.h"
 
-#include <cstdlib>
+#include <cwchar>
+#include <iterator>
 
 #include "platform/files.h"
 #include "platform/shell.h"
@@ -18,9 +19,9 @@ constexpr std::intptr_t LaunchErrorLimit = 32;
 
 void StopPointForTests() {
   static const long stopAt = [] {
-    char value[32] = {};
-    const DWORD length = GetEnvironmentVariableA("QEL_STOP_AT_POINT", value, sizeof value);
-    return length > 0 && length < sizeof value ? std::strtol(value, nullptr, 10) : 0L;
+    wchar_t value[32] = {};
+    const DWORD length = GetEnvironmentVariableW(L"QEL_STOP_AT_POINT", value, std::size(value));
+    return length > 0 && length < std::size(value) ? std::wcstol(value, nullptr, 10) : 0L;
   }();
   static long reached = 0;
   // Ends at once, without unwinding or flushing, as a kill from the task manager would.
@@ -49,17 +50,22 @@ void WaitForProcessExit(std::uint32_t processId) {
 void SleepFor(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 std::string TemporaryFolder() {
-  char temp[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(sizeof temp, temp);
+  // GetTempPathW never gives more than MAX_PATH characters and the closing NUL.
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathW(std::size(temp), temp);
   if (length == 0 || length > MAX_PATH) return win32::RecordLastError(), std::string();
-  return std::string(temp, length);
+  return win32::PathFromSystem(std::wstring_view(temp, length));
 }
 
 std::string StartCopyOfProgram(const std::string& fileName, const std::string& parameters) {
   const std::string folder = TemporaryFolder();
   if (folder.empty()) return {};
   const std::string copy = folder + fileName;
-  if (!CopyFileA(ModuleFileName().c_str(), copy.c_str(), FALSE)) return win32::RecordLastError(), std::string();
+  // The program may run from a folder beyond the classic limit (an uninstaller in a deep
+  // installation); the copy lands in the temporary folder, which ShellExecute can start from.
+  if (!CopyFileW(win32::WidePath(ModuleFileName()).c_str(), win32::WidePath(copy).c_str(), FALSE)) {
+    return win32::RecordLastError(), std::string();
+  }
   if (ShellExecute(0, copy, parameters, folder) <= LaunchErrorLimit) return win32::RecordLastError(), std::string();
   return copy;
 }

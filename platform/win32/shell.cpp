@@ -1,63 +1,116 @@
-// The shell services of Windows: the special-folder lookup, the ShellLink COM object,
-// SHFileOperationA, ShellExecuteA and the shell's folder picker.
+// The shell services of Windows through their wide forms: the special-folder lookup, the
+// ShellLink COM object, SHFileOperationW, ShellExecuteW and the shell's folder picker.
 #include "platform/shell.h"
 
 #include <optional>
+#include <vector>
 
+#include "platform/console.h"
+#include "platform/files.h"
 #include "platform/ui.h"
+#include "platform/win32/folder_walk.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/windows_api.h"
 
 namespace qel::platform {
 
 namespace {
 
+using win32::Wide;
+
 constexpr const char* ShellLinkClassId = "{00021401-0000-0000-C000-000000000046}";
 // Returned without calling the shell for a delete that names a drive's root.
 constexpr int ResultInvalidFiles = 0x7C;
+// The shell takes no "\\?\" paths: a path, with its closing NUL, must fit in MAX_PATH. The
+// classic fields of a shell link are as long.
+constexpr std::size_t ShellPathLimit = MAX_PATH;
 
-std::string SystemText(HRESULT code) {
-  char* buffer = nullptr;
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string text = length > 0 && buffer != nullptr ? std::string(buffer, length) : std::string();
-  if (buffer != nullptr) LocalFree(buffer);
-  // The system's texts end in a line break.
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text;
-}
+bool FitsShell(const std::string& path) { return Wide(path).size() < ShellPathLimit; }
 
-std::wstring WideFromAnsi(const std::string& text) {
-  if (text.empty()) return {};
-  const int count = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(count > 0 ? count : 0), L'\0');
-  if (count > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), count);
-  return wide;
-}
-
-// The shell reads a list up to its first empty entry; two more NULs end even a list whose
-// caller forgot its closing one, so the shell never reads past the text.
-std::string ClosedList(const std::string& list) { return list + std::string(2, '\0'); }
-
-// Whether an entry of a delete list names a drive's root ("C:\", "c:/", "C:\.."), which a
-// delete must never reach whatever the caller built.
-bool NamesDriveRoot(const std::string& entry) {
-  char full[MAX_PATH] = {};
-  const DWORD length = GetFullPathNameA(entry.c_str(), MAX_PATH, full, nullptr);
-  if (length == 0 || length >= MAX_PATH) return false;
-  std::string path(full, length);
-  while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
-  return path.size() <= 2;
-}
-
-bool ListNamesDriveRoot(const std::string& list) {
+// The entries of a list in the shell's form, up to its first empty one.
+std::vector<std::string> ListEntries(const std::string& list) {
+  std::vector<std::string> entries;
   for (std::size_t start = 0; start < list.size();) {
     std::size_t end = list.find('\0', start);
     if (end == std::string::npos) end = list.size();
     if (end == start) break;
-    if (NamesDriveRoot(list.substr(start, end - start))) return true;
+    entries.push_back(list.substr(start, end - start));
     start = end + 1;
   }
-  return false;
+  return entries;
+}
+
+// The shell reads a list up to its first empty entry; two more NULs end even a list whose
+// caller forgot its closing one, so the shell never reads past the text.
+std::wstring ClosedList(const std::string& list) { return Wide(list) + std::wstring(2, L'\0'); }
+
+std::string JoinedList(const std::vector<std::string>& entries) {
+  std::string list;
+  for (const std::string& entry : entries) list += entry + '\0';
+  return list;
+}
+
+// Whether an entry of a delete list names a drive's root ("C:\", "c:/", "C:\.."), which a
+// delete must never reach whatever the caller built.
+bool NamesDriveRoot(const std::string& entry) {
+  std::string path = ExpandFileName(entry);
+  if (path.empty()) return false;
+  while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  return path.size() <= 2;
+}
+
+// Whether the shell can reach the entry and, for a folder, everything below it.
+bool ShellReaches(const std::string& entry) {
+  const std::string full = ExpandFileName(entry);
+  if (!FitsShell(full)) return false;
+  bool reaches = true;
+  if (win32::IsRealFolder(GetFileAttributesW(win32::WidePath(full).c_str()))) {
+    win32::ForEachEntry(full, [&](const std::string& child, DWORD) { reaches = reaches && ShellReaches(child); });
+  }
+  return reaches;
+}
+
+// Deletes, permanently, what the shell cannot reach: 0, or the failure's code as the POSIX
+// stand-in gives it (2 missing, 5 not deletable).
+int DeleteBeyondShell(const std::vector<std::string>& entries) {
+  int result = 0;
+  for (const std::string& entry : entries) {
+    const std::uint32_t attributes = FileGetAttr(entry);
+    bool deleted = false;
+    if (attributes == InvalidFileAttributes) {
+      result = ErrorFileNotFound;
+      continue;
+    }
+    if (win32::IsRealFolder(attributes)) {
+      deleted = RemoveTree(entry);
+    } else if ((attributes & faDirectory) != 0) {
+      deleted = RemoveDir(entry);
+    } else {
+      FileSetAttr(entry, FILE_ATTRIBUTE_NORMAL);
+      deleted = DeleteFile(entry);
+    }
+    if (!deleted) result = ErrorAccessDenied;
+  }
+  return result;
+}
+
+int CallShell(std::uintptr_t window, std::uint32_t operation, const std::string& from, const std::string& to,
+              std::uint32_t flags, const std::string& progressTitle) {
+  const std::wstring fromList = ClosedList(from);
+  const std::wstring toList = ClosedList(to);
+  const std::wstring title = Wide(progressTitle);
+  SHFILEOPSTRUCTW request = {};
+  request.hwnd = reinterpret_cast<HWND>(window);
+  request.wFunc = operation;
+  request.pFrom = fromList.c_str();
+  request.pTo = to.empty() ? nullptr : toList.c_str();
+  request.fFlags = static_cast<FILEOP_FLAGS>(flags);
+  request.fAnyOperationsAborted = FALSE;
+  request.hNameMappings = nullptr;
+  request.lpszProgressTitle = title.c_str();
+  const int result = SHFileOperationW(&request);
+  if (request.hNameMappings != nullptr) SHFreeNameMappings(request.hNameMappings);
+  return result;
 }
 
 int CALLBACK CentreOnScreen(HWND window, UINT message, LPARAM /*param*/, LPARAM /*data*/) {
@@ -81,17 +134,20 @@ bool InitializeShellServices() {
 bool GetProgramsFolder(std::string& path) {
   PIDLIST_ABSOLUTE list = nullptr;
   if (SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAMS, &list) != S_OK || list == nullptr) return false;
-  char buffer[MAX_PATH] = {};
-  const bool found = SHGetPathFromIDListA(list, buffer) != FALSE;
+  wchar_t buffer[MAX_PATH] = {};
+  const bool found = SHGetPathFromIDListW(list, buffer) != FALSE;
   CoTaskMemFree(list);
   if (!found) return false;
-  path = buffer;
+  path = win32::Utf8(buffer);
   return true;
 }
 
 struct TShellLink::TState {
-  IShellLinkA* Link = nullptr;
+  IShellLinkW* Link = nullptr;
   IPersistFile* File = nullptr;
+  // Why a field could not be set, kept for Save: a link that lacks a field it was given
+  // would open the wrong thing, so it is not written at all. 0 while every field took.
+  DWORD Refusal = 0;
 
   TState() = default;
   TState(const TState&) = delete;
@@ -99,6 +155,22 @@ struct TShellLink::TState {
   ~TState() {
     if (File != nullptr) File->Release();
     if (Link != nullptr) Link->Release();
+  }
+
+  // A path field holds MAX_PATH characters in the link file; a longer one would be cut.
+  void SetPathField(HRESULT (STDMETHODCALLTYPE IShellLinkW::*set)(LPCWSTR), const std::string& path) {
+    const std::wstring wide = Wide(path);
+    if (wide.size() >= ShellPathLimit) {
+      Refuse(ERROR_FILENAME_EXCED_RANGE);
+    } else {
+      Check((Link->*set)(wide.c_str()));
+    }
+  }
+  void Check(HRESULT result) {
+    if (FAILED(result)) Refuse(static_cast<DWORD>(result));
+  }
+  void Refuse(DWORD code) {
+    if (Refusal == 0) Refusal = code;
   }
 };
 
@@ -109,12 +181,12 @@ bool TShellLink::Create(TShellLinkFailure& failure) {
   failure = TShellLinkFailure{};
   FState.reset();
   auto state = std::make_unique<TState>();
-  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IShellLinkA,
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IShellLinkW,
                                     reinterpret_cast<void**>(&state->Link));
   if (FAILED(result) || state->Link == nullptr) {
     state->Link = nullptr;
     failure.InterfaceMissing = result == E_NOINTERFACE;
-    failure.SystemText = SystemText(result);
+    failure.SystemText = win32::SystemMessage(static_cast<DWORD>(result));
     failure.ClassId = ShellLinkClassId;
     return false;
   }
@@ -122,7 +194,7 @@ bool TShellLink::Create(TShellLinkFailure& failure) {
   if (FAILED(result) || state->File == nullptr) {
     state->File = nullptr;
     failure.InterfaceMissing = true;
-    failure.SystemText = SystemText(result);
+    failure.SystemText = win32::SystemMessage(static_cast<DWORD>(result));
     failure.ClassId = ShellLinkClassId;
     return false;
   }
@@ -131,46 +203,53 @@ bool TShellLink::Create(TShellLinkFailure& failure) {
 }
 
 void TShellLink::SetPath(const std::string& target) {
-  if (FState) FState->Link->SetPath(target.c_str());
+  if (FState) FState->SetPathField(&IShellLinkW::SetPath, target);
 }
 
 void TShellLink::SetArguments(const std::string& arguments) {
-  if (FState) FState->Link->SetArguments(arguments.c_str());
+  if (FState) FState->Check(FState->Link->SetArguments(Wide(arguments).c_str()));
 }
 
 void TShellLink::SetWorkingDirectory(const std::string& directory) {
-  if (FState) FState->Link->SetWorkingDirectory(directory.c_str());
+  if (FState) FState->SetPathField(&IShellLinkW::SetWorkingDirectory, directory);
 }
 
 bool TShellLink::Save(const std::string& linkFile) {
   if (!FState) return false;
-  const std::wstring name = WideFromAnsi(linkFile);
-  return SUCCEEDED(FState->File->Save(name.c_str(), FALSE));
+  if (FState->Refusal != 0) return win32::RecordError(FState->Refusal);
+  const HRESULT result = FState->File->Save(win32::WidePath(linkFile).c_str(), FALSE);
+  return SUCCEEDED(result) || win32::RecordError(static_cast<DWORD>(result));
 }
 
 int ShellFileOperation(std::uintptr_t window, std::uint32_t operation, const std::string& from, const std::string& to,
                        std::uint32_t flags, const std::string& progressTitle) {
-  if (operation == foDelete && ListNamesDriveRoot(from)) return ResultInvalidFiles;
-  const std::string fromList = ClosedList(from);
-  const std::string toList = ClosedList(to);
-  SHFILEOPSTRUCTA request = {};
-  request.hwnd = reinterpret_cast<HWND>(window);
-  request.wFunc = operation;
-  request.pFrom = fromList.c_str();
-  request.pTo = to.empty() ? nullptr : toList.c_str();
-  request.fFlags = static_cast<FILEOP_FLAGS>(flags);
-  request.fAnyOperationsAborted = FALSE;
-  request.hNameMappings = nullptr;
-  request.lpszProgressTitle = progressTitle.c_str();
-  const int result = SHFileOperationA(&request);
-  if (request.hNameMappings != nullptr) SHFreeNameMappings(request.hNameMappings);
-  return result;
+  const std::vector<std::string> entries = ListEntries(from);
+  if (operation == foDelete) {
+    for (const std::string& entry : entries) {
+      if (NamesDriveRoot(entry)) return ResultInvalidFiles;
+    }
+  }
+  std::vector<std::string> shellEntries;
+  std::vector<std::string> ownEntries;
+  for (const std::string& entry : entries) (ShellReaches(entry) ? shellEntries : ownEntries).push_back(entry);
+  if (ownEntries.empty()) return CallShell(window, operation, from, to, flags, progressTitle);
+  // Beyond the shell's reach only a permanent delete can be carried out, by a walk of our own;
+  // anything else (the recycle bin, a copy or a move) is refused before any of it is done.
+  if (operation != foDelete || (flags & fofAllowUndo) != 0) return ERROR_FILENAME_EXCED_RANGE;
+  const int shellResult = shellEntries.empty() ? 0 : CallShell(window, operation, JoinedList(shellEntries), to, flags, progressTitle);
+  const int ownResult = DeleteBeyondShell(ownEntries);
+  return shellResult != 0 ? shellResult : ownResult;
 }
 
+// ShellExecuteW cannot take the "\\?\" form: a file beyond the classic limit fails there with
+// the system's own result.
 std::intptr_t ShellExecute(std::uintptr_t window, const std::string& file, const std::string& parameters,
                            const std::string& directory) {
-  const HINSTANCE result = ShellExecuteA(reinterpret_cast<HWND>(window), nullptr, file.c_str(), parameters.c_str(),
-                                         directory.empty() ? nullptr : directory.c_str(), SW_SHOWNORMAL);
+  const std::wstring wideFile = Wide(file);
+  const std::wstring wideParameters = Wide(parameters);
+  const std::wstring wideDirectory = Wide(directory);
+  const HINSTANCE result = ShellExecuteW(reinterpret_cast<HWND>(window), nullptr, wideFile.c_str(), wideParameters.c_str(),
+                                         directory.empty() ? nullptr : wideDirectory.c_str(), SW_SHOWNORMAL);
   return reinterpret_cast<std::intptr_t>(result);
 }
 
@@ -181,18 +260,19 @@ std::string BrowseForFolder(const std::string& title) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   UINT flags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
   if (com == RPC_E_CHANGED_MODE) flags &= ~static_cast<UINT>(BIF_NEWDIALOGSTYLE);
-  char display[MAX_PATH] = {};
-  BROWSEINFOA info = {};
+  const std::wstring wideTitle = Wide(title);
+  wchar_t display[MAX_PATH] = {};
+  BROWSEINFOW info = {};
   info.hwndOwner = GetActiveWindow();
   info.pidlRoot = nullptr;  // the desktop
   info.pszDisplayName = display;
-  info.lpszTitle = title.c_str();
+  info.lpszTitle = wideTitle.c_str();
   info.ulFlags = flags;
   info.lpfn = CentreOnScreen;
   std::string chosen;
-  if (PIDLIST_ABSOLUTE picked = SHBrowseForFolderA(&info)) {
-    char path[MAX_PATH] = {};
-    if (SHGetPathFromIDListA(picked, path)) chosen = path;
+  if (PIDLIST_ABSOLUTE picked = SHBrowseForFolderW(&info)) {
+    wchar_t path[MAX_PATH] = {};
+    if (SHGetPathFromIDListW(picked, path)) chosen = win32::Utf8(path);
     CoTaskMemFree(picked);
   }
   if (SUCCEEDED(com)) CoUninitialize();

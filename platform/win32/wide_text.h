@@ -2,6 +2,7 @@
 // system converts at this boundary, so any name the system can hold passes through unchanged.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,9 @@ std::wstring WidePath(std::string_view path);
 
 // A path the system returned, without the "\\?\" prefix WidePath may have added.
 std::string PathFromSystem(std::wstring_view path);
+
+// The system's text for an error code or HRESULT (FormatMessageW), without its closing line
+// break; empty when the system has none.
+std::string SystemMessage(std::uint32_t code);
 
 }  // namespace qel::platform::win32
