@@ -140,7 +140,7 @@ TEST_F(Registry, PathsCreateAndOpenEveryLevel) {
 }
 
 TEST_F(Registry, StringValuesRoundTrip) {
-  const std::string tricky = "C:\\Program Files\\Caf\xE9 \"Orvane\" 100%";
+  const std::string tricky = "C:\\Program Files\\Caf\xC3\xA9 \xE4\xB8\xAD \"Orvane\" 100%";
   ASSERT_EQ(RegistrySetString(TestKey(), "Path", tricky), Success);
   std::uint32_t type = RegistryNone;
   std::string data = "stale";
