@@ -11,18 +11,17 @@ namespace qel::platform {
 bool InputIsTerminal();
 bool ErrorIsTerminal();
 
-// A name given on the command line as the program's ANSI text with "\" separators. On
-// POSIX the name is a real path (UTF-8, "/"), which the stand-in sees under Z:.
-std::string CommandLineNameToAnsi(const std::string& argument);
-// Program text as the console shows it (UTF-8 on POSIX, unchanged on Windows).
-std::string AnsiToConsole(const std::string& text);
-// The same for text in UTF-8 (an archive's Unicode names).
-std::string Utf8ToConsole(const std::string& text);
+// A name given on the command line (see ProgramArguments) as the program's text with "\"
+// separators. On POSIX the name is a real path ("/"), which the stand-in sees under Z:.
+std::string CommandLineName(const std::string& argument);
+// Program text as the console shows it: UTF-8 on both systems; on Windows the console is set
+// to show UTF-8 the first time.
+std::string TextToConsole(const std::string& text);
 // A line typed on the console, as program text; false at the end of the input (or when an
 // interrupt broke the wait: Interrupted() tells).
 bool ReadConsoleLine(std::string& line, bool echo = true);
 
-// A path of the program (ANSI text) as the user of this system spells it, still program text.
+// A path of the program as the user of this system spells it, still program text.
 // On POSIX "Z:\tmp\a.txt" is "/tmp/a.txt", "..\arc\x.zip" is "../arc/x.zip", and a path on
 // a drive of the sandbox is the host folder holding it; on Windows the path is unchanged.
 std::string HostPathSpelling(const std::string& path);

@@ -44,7 +44,7 @@ int Report(const TFatal& fatal) {
 }
 
 std::string ConsoleMessage(const std::exception& error) {
-  return platform::AnsiToConsole(platform::HostMessageSpelling(error.what()));
+  return platform::TextToConsole(platform::HostMessageSpelling(error.what()));
 }
 
 // The archive as unzip finds it: the name as given, else with ".zip" added.
@@ -66,7 +66,7 @@ std::optional<std::string> FindArchive(const std::string& name, TFatal& problem)
   // A file that is there but cannot be read is as good as missing.
   const platform::FileHandle probe = platform::FileOpen(found, platform::fmOpenRead | platform::fmShareDenyNone);
   if (probe == platform::InvalidFileHandle) {
-    problem = {"cannot open " + ConsoleName(found) + ": " + platform::AnsiToConsole(platform::LastErrorText()),
+    problem = {"cannot open " + ConsoleName(found) + ": " + platform::TextToConsole(platform::LastErrorText()),
                esNoArchive};
     return std::nullopt;
   }
@@ -85,7 +85,7 @@ void PrintComment(TUnZip& zip) {
     // The comment is stored in the OEM code page, as names without the Unicode flag are.
     shown += lineEnd || c == '\t' ? std::string(1, c) : EscapeControls(platform::OemToUtf8(std::string_view(&c, 1)));
   }
-  std::cout << platform::AnsiToConsole(shown) << (comment.back() == '\n' ? "" : "\n");
+  std::cout << platform::TextToConsole(shown) << (comment.back() == '\n' ? "" : "\n");
 }
 
 void CautionUnmatched(const TSelection& selection) {
@@ -146,7 +146,7 @@ TFatal Worded(const archive::EIncompleteZip& error, const std::string& archive) 
   }
   const std::string prefix = std::string(NoEndRecordText) + ": ";
   const std::string why = text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
-  return {"damaged archive (" + platform::AnsiToConsole(why) + "; try -F): " + archive, esFormatError};
+  return {"damaged archive (" + platform::TextToConsole(why) + "; try -F): " + archive, esFormatError};
 }
 
 int RunReportingFailures(const TOptions& given) {

@@ -45,7 +45,7 @@ std::optional<std::string> ParseFlags(const std::vector<std::string>& args, std:
       case 'd': {
         const std::optional<std::string> dir = value();
         if (!dir) return std::string("option -d needs a directory");
-        options.Destination = platform::CommandLineNameToAnsi(*dir);
+        options.Destination = platform::CommandLineName(*dir);
         break;
       }
       case 'P': {
@@ -82,7 +82,7 @@ std::optional<std::string> ParseOptions(const std::vector<std::string>& args, TO
       if (arg[1] == '-') return "unknown option " + arg;
       if (std::optional<std::string> error = ParseFlags(args, i, options, excluding)) return error;
     } else if (!archiveGiven) {
-      options.Archive = platform::CommandLineNameToAnsi(arg);
+      options.Archive = platform::CommandLineName(arg);
       archiveGiven = true;
     } else {
       (excluding ? options.Excludes : options.Masks).push_back(arg);

@@ -61,7 +61,7 @@ std::string EntryPathForConsole(const archive::TZipHeaderInfo& entry, bool escap
   std::string path = entry.Directory() + entry.FileName();
   archive::BackslashesToSlashes(path);
   if (escaped) path = EscapeControls(path);
-  return platform::AnsiToConsole(path);
+  return platform::TextToConsole(path);
 }
 
 }  // namespace
@@ -71,7 +71,7 @@ std::string ShownPath(const archive::TZipHeaderInfo& entry) { return EntryPathFo
 
 // Spelt first: the escapes bring backslashes of their own.
 std::string ConsoleName(const std::string& path) {
-  return platform::AnsiToConsole(EscapeControls(platform::HostPathSpelling(path)));
+  return platform::TextToConsole(EscapeControls(platform::HostPathSpelling(path)));
 }
 
 int ReportFoldersWithData(archive::TUnZip& zip, const TSelection& selection, std::ostream& out) {

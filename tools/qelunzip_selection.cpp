@@ -214,7 +214,7 @@ bool MaskMatches(std::string_view mask, std::string_view name, bool ignoreCase) 
 
 TSelection::TSelection(const archive::TUnZip& zip, const TOptions& options)
     : FChosen(static_cast<std::size_t>(zip.Count()), false), FRecreateDirs(!options.JunkPaths) {
-  for (const std::string& mask : options.Masks) FMasksAsProgramText.push_back(platform::CommandLineNameToAnsi(mask));
+  for (const std::string& mask : options.Masks) FMasksAsProgramText.push_back(platform::CommandLineName(mask));
   std::vector<bool> used(options.Masks.size(), false);
   for (std::int32_t i = 0; i < zip.Count(); ++i) {
     const std::string name = ShownPath(zip.Entry(i));

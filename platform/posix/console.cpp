@@ -20,7 +20,7 @@ namespace qel::platform {
 bool InputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 bool ErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
-std::string CommandLineNameToAnsi(const std::string& argument) {
+std::string CommandLineName(const std::string& argument) {
   std::string name = argument;
   const bool absolute = !name.empty() && name[0] == '/';
   for (char& c : name) {
@@ -29,8 +29,7 @@ std::string CommandLineNameToAnsi(const std::string& argument) {
   return absolute ? "Z:" + name : name;
 }
 
-std::string AnsiToConsole(const std::string& text) { return text; }
-std::string Utf8ToConsole(const std::string& text) { return text; }
+std::string TextToConsole(const std::string& text) { return text; }
 
 bool ReadConsoleLine(std::string& line, bool echo) {
   termios saved{};
@@ -120,7 +119,7 @@ std::string TemporaryDirectory() {
   const char* tmp = std::getenv("TMPDIR");
   std::string dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
   if (dir.back() != '/') dir += '/';
-  return CommandLineNameToAnsi(dir);
+  return CommandLineName(dir);
 }
 
 unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }

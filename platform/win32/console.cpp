@@ -85,7 +85,7 @@ bool InputIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
 bool ErrorIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
 
 // The wide command line already gave the argument as UTF-8; only the separators change.
-std::string CommandLineNameToAnsi(const std::string& argument) {
+std::string CommandLineName(const std::string& argument) {
   std::string name = argument;
   for (char& c : name) {
     if (c == '/') c = '\\';
@@ -93,12 +93,7 @@ std::string CommandLineNameToAnsi(const std::string& argument) {
   return name;
 }
 
-std::string AnsiToConsole(const std::string& text) {
-  ShowUtf8OnConsole();
-  return text;
-}
-
-std::string Utf8ToConsole(const std::string& text) {
+std::string TextToConsole(const std::string& text) {
   ShowUtf8OnConsole();
   return text;
 }
