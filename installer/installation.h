@@ -45,7 +45,8 @@ class TInstallation final {
   // replacing what an earlier install left there, read-only files included. Progress goes
   // to the sink; an entry the archive skips or finds damaged is noted, not raised. Raises
   // what the archive raises, its errors about the archive naming the archive's file, and
-  // EInOutError naming the directory when that cannot be made.
+  // EInOutError naming the directory when that cannot be made. After Cancel it returns
+  // before the next entry instead, leaving the rollback to the caller.
   void Extract();
   // The Start-menu folder and the suite's shortcuts, the installer's copy, the manifest, the
   // uninstall shortcut and the registration. These are made also when entries were lost,
