@@ -4,6 +4,7 @@
 #include "installer/registry_cursor.h"
 #include "installer/suite.h"
 #include "installer/uninstallation.h"
+#include "platform/disk_space.h"
 #include "platform/shell.h"
 #include "platform/ui.h"
 
@@ -12,6 +13,32 @@ namespace qel::installer {
 namespace {
 constexpr const char* WelcomeStep = "Welcome to Qel Orvane Installation";
 constexpr const char* DirectoryStep = "Select directory";
+
+// "950 KB", "12.5 MB", "3.2 GB": rounded up, so what is required never reads as less than it is.
+std::string SizeText(std::uint64_t bytes) {
+  constexpr std::uint64_t KB = 1024;
+  constexpr std::uint64_t MB = KB * KB;
+  constexpr std::uint64_t GB = MB * KB;
+  if (bytes < MB) return std::to_string((bytes + KB - 1) / KB) + " KB";
+  const std::uint64_t unit = bytes < GB ? MB : GB;
+  // Whole units and the tenths of the rest apart: bytes * 10 could wrap for a forged size.
+  const std::uint64_t tenths = bytes / unit * 10 + (bytes % unit * 10 + unit - 1) / unit;
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + (unit == MB ? " MB" : " GB");
+}
+
+// The message of the error being handled, for the page that stays after it.
+std::string CurrentErrorText() {
+  try {
+    throw;
+  } catch (const std::exception& error) {
+    return error.what();
+  } catch (...) {
+    return "Unknown error";
+  }
+}
+
+// The first line of a message: the page has room for one.
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find_first_of("\r\n")); }
 }  // namespace
 
 const char* const WelcomeText =
@@ -36,11 +63,14 @@ TInstallForm::TInstallForm(std::vector<std::string> arguments, std::string progr
       Label10(Add<platform::TLabel>("Label10", &Panel3)),
       EditDir(Add<platform::TEdit>("EditDir", &Panel3)),
       BrowseDirButton(Add<platform::TButton>("BrowseDirButton", &Panel3)),
+      llSpaceRequired(Add<platform::TLabel>("llSpaceRequired", &Panel3)),
+      llSpaceAvailable(Add<platform::TLabel>("llSpaceAvailable", &Panel3)),
       Panel5(Add<platform::TPanel>("Panel5", &InstallPanel)),
       ProgressBar1(Add<platform::TProgressBar>("ProgressBar1", &Panel5)),
       llFileName(Add<platform::TLabel>("llFileName", &Panel5)),
       ProgressBar2(Add<platform::TProgressBar>("ProgressBar2", &Panel5)),
       llFileCount(Add<platform::TLabel>("llFileCount", &Panel5)),
+      llOutcome(Add<platform::TLabel>("llOutcome", &Panel5)),
       Bevel1(Add<platform::TBevel>("Bevel1")),
       BackButton(Add<platform::TButton>("BackButton")),
       NextButton(Add<platform::TButton>("NextButton")),
@@ -82,12 +112,15 @@ void TInstallForm::BuildLayout() {
   BrowseDirButton.SetBounds(TBounds{404, 30, 25, 25});
   BrowseDirButton.SetCaption("...");
   BrowseDirButton.Hint = "Browse";
+  llSpaceRequired.SetBounds(TBounds{8, 72, 393, 13});
+  llSpaceAvailable.SetBounds(TBounds{8, 90, 393, 13});
   ProgressBar1.SetBounds(TBounds{8, 16, 409, 17});
   ProgressBar1.Hint = "File";
   llFileName.SetBounds(TBounds{8, 35, 409, 13});
   ProgressBar2.SetBounds(TBounds{8, 48, 409, 17});
   ProgressBar2.Hint = "Total";
   llFileCount.SetBounds(TBounds{8, 67, 409, 13});
+  llOutcome.SetBounds(TBounds{8, 96, 409, 13});
   Bevel1.SetBounds(TBounds{8, 272, 449, 2});
   BackButton.SetBounds(TBounds{200, 288, 73, 25});
   BackButton.SetCaption("<< Back");
@@ -112,6 +145,7 @@ void TInstallForm::BuildLayout() {
   BackButton.OnClick = [this](platform::TControl& sender) { BackButtonClick(sender); };
   ExitButton.OnClick = [this](platform::TControl& sender) { ExitButtonClick(sender); };
   BrowseDirButton.OnClick = [this](platform::TControl& sender) { BrowseDirButtonClick(sender); };
+  EditDir.OnChange = [this](platform::TControl& sender) { EditDirChange(sender); };
 }
 
 void TInstallForm::FormShow(platform::TControl&) {
@@ -138,6 +172,11 @@ void TInstallForm::FormShow(platform::TControl&) {
 void TInstallForm::FormCloseQuery(platform::TControl&, bool& CanClose) {
   if (FSkipExitQuery) return;
   CanClose = Ask("Do you really want to exit?");
+  // An exit during the copy cancels it: the window stays until what was copied is undone.
+  if (CanClose && FRunning != nullptr) {
+    FRunning->Cancel();
+    CanClose = false;
+  }
 }
 
 void TInstallForm::NextButtonClick(platform::TControl&) {
@@ -147,12 +186,13 @@ void TInstallForm::NextButtonClick(platform::TControl&) {
     Panel3.Show();
     llStepInfo.SetCaption(DirectoryStep);
     NextButton.SetCaption("Copy >>");
+    ShowSpace();
   } else if (Panel3.Visible()) {
     Panel3.Hide();
     Panel5.Show();
     NextButton.Hide();
     BackButton.Hide();
-    ExitButton.Hide();
+    // Cancel stays through the copy: it stops and undoes it.
     llStepInfo.SetCaption("Install...");
     DoInstall();
   }
@@ -166,7 +206,47 @@ void TInstallForm::BackButtonClick(platform::TControl&) {
   NextButton.SetCaption("Next >>");
 }
 
-void TInstallForm::ExitButtonClick(platform::TControl&) { Close(); }
+void TInstallForm::ExitButtonClick(platform::TControl&) {
+  // After a failure the button reads "Close": nothing is left running to ask about.
+  if (FFailed) FSkipExitQuery = true;
+  Close();
+}
+
+void TInstallForm::EditDirChange(platform::TControl&) {
+  if (Panel3.Visible()) ShowSpace();
+}
+
+bool TInstallForm::ShowSpace() {
+  if (!FSpaceRequiredRead) {
+    FSpaceRequired = TInstallation::SpaceRequired(Zipper);
+    FSpaceRequiredRead = true;
+  }
+  const std::string directory = EditDir.Text();
+  // Plain values, not optionals: what cannot be told reads "unknown" and refuses nothing, the
+  // copy then finds out for itself.
+  std::uint64_t required = 0;
+  std::uint64_t available = 0;
+  const bool requiredKnown = FSpaceRequired.has_value();
+  if (requiredKnown) required = *FSpaceRequired;
+  bool availableKnown = false;
+  if (TInstallation::AcceptsDirectory(directory)) {
+    if (const std::optional<std::uint64_t> free = platform::DiskFreeBytes(directory)) {
+      available = *free;
+      availableKnown = true;
+    }
+  }
+  llSpaceRequired.SetCaption("Space required: " + (requiredKnown ? SizeText(required) : std::string("unknown")));
+  llSpaceAvailable.SetCaption("Space available: " + (availableKnown ? SizeText(available) : std::string("unknown")));
+  return !requiredKnown || !availableKnown || required <= available;
+}
+
+void TInstallForm::ShowFailure(const std::string& message) {
+  FFailed = true;
+  llStepInfo.SetCaption("Installation failed");
+  llOutcome.SetCaption(FirstLine(message));
+  ExitButton.SetCaption("Close");
+  ExitButton.Show();
+}
 
 void TInstallForm::BrowseDirButtonClick(platform::TControl&) {
   // Whatever the picker gives, a cancel included, replaces the field.
@@ -186,15 +266,39 @@ void TInstallForm::DoInstall() {
     ReturnToDirectoryPage();
     return;
   }
+  if (!ShowSpace()) {
+    Tell("There is not enough free space on the drive of " + directory + ". " + llSpaceRequired.Caption() + ", " +
+             llSpaceAvailable.Caption() + ".\r\n\r\nChoose a folder on another drive, or make room on this one.",
+         AttentionCaption, TNoticeKind::nkInformation);
+    ReturnToDirectoryPage();
+    return;
+  }
   TInstallation installation(Zipper, directory, FProgramFile, *this, *this);
   try {
-    installation.Extract();
+    {
+      // Only the copy lets messages in: an exit then reaches the installation through FRunning.
+      struct TRunning {
+        TInstallation*& Slot;
+        ~TRunning() { Slot = nullptr; }
+      } running{FRunning};
+      FRunning = &installation;
+      installation.Extract();
+    }
+    ExitButton.Hide();
+    if (installation.Cancelled()) {
+      installation.RollBack();
+      FSkipExitQuery = true;
+      Close();
+      return;
+    }
     // From here on the suite is on disk: a close needs no confirmation.
     FSkipExitQuery = true;
     installation.PutInPlace();
   } catch (...) {
-    // Half a suite helps nobody: what was changed is undone before the error is shown.
+    // Half a suite helps nobody: what was changed is undone before the error is shown, and the
+    // page then says what failed and offers the way out.
     installation.RollBack();
+    ShowFailure(CurrentErrorText());
     throw;
   }
   // The suite stands from here on, entries lost or not; the loss report names them.

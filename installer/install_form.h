@@ -3,6 +3,8 @@
 // to the installation and uninstallation, and shows their progress, questions and notices.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,8 @@
 #include "platform/ui_controls.h"
 
 namespace qel::installer {
+
+class TInstallation;
 
 class TInstallForm final : public platform::TForm, private TProgressSink, private TUserDialogue {
  public:
@@ -30,11 +34,14 @@ class TInstallForm final : public platform::TForm, private TProgressSink, privat
   platform::TLabel& Label10;
   platform::TEdit& EditDir;
   platform::TButton& BrowseDirButton;
+  platform::TLabel& llSpaceRequired;   // what the suite takes on the disk
+  platform::TLabel& llSpaceAvailable;  // what the chosen folder's drive has left
   platform::TPanel& Panel5;
   platform::TProgressBar& ProgressBar1;
   platform::TLabel& llFileName;   // beside ProgressBar1: the entry being extracted
   platform::TProgressBar& ProgressBar2;
   platform::TLabel& llFileCount;  // beside ProgressBar2: "n of m"
+  platform::TLabel& llOutcome;    // below the bars: what stopped the installation
   platform::TBevel& Bevel1;
   platform::TButton& BackButton;
   platform::TButton& NextButton;
@@ -50,6 +57,7 @@ class TInstallForm final : public platform::TForm, private TProgressSink, privat
   void BrowseDirButtonClick(platform::TControl& Sender);
   void ZipperFilePercentDone(base::TObject& Sender, std::int32_t Percent);
   void ZipperTotalPercentDone(base::TObject& Sender, std::int32_t Percent);
+  void EditDirChange(platform::TControl& Sender);
 
   // The work behind the last wizard step, and the uninstaller: each runs its procedure and
   // ends with a close request.
@@ -61,6 +69,10 @@ class TInstallForm final : public platform::TForm, private TProgressSink, privat
  private:
   void BuildLayout();
   void ReturnToDirectoryPage();
+  // The directory page's figures for the folder in EditDir; false when the suite does not fit.
+  bool ShowSpace();
+  // The progress page after an error: what failed, and the button that closes the window.
+  void ShowFailure(const std::string& message);
 
   // The procedures' host: progress to the bars, questions and notices as message boxes.
   void FileStarted(const std::string& name, std::int32_t number, std::int32_t count) override;
@@ -72,6 +84,10 @@ class TInstallForm final : public platform::TForm, private TProgressSink, privat
   std::vector<std::string> FArguments;
   std::string FProgramFile;
   bool FSkipExitQuery = false;
+  bool FFailed = false;  // the installation stopped on an error: nothing runs any more
+  std::optional<std::uint64_t> FSpaceRequired;  // read from the archive once, on the directory page
+  bool FSpaceRequiredRead = false;
+  TInstallation* FRunning = nullptr;  // during the copy: what an exit cancels
 };
 
 // The text of the welcome page.

@@ -227,6 +227,19 @@ bool TInstallJournal::Undo(const TRecord& record) {
   return false;
 }
 
+// After an undo failed: whether its change is still there to see. A replaced file counts as
+// long as the old one waits where it was set aside.
+bool TInstallJournal::Stayed(const TRecord& record) {
+  switch (record.Step) {
+    case TStep::Folder:
+    case TStep::AsideFolder:
+    case TStep::Created: return platform::FileGetAttr(record.Path) != platform::InvalidFileAttributes;
+    case TStep::Replaced: return platform::FileGetAttr(record.Aside) != platform::InvalidFileAttributes;
+    case TStep::Registry: return true;
+  }
+  return true;
+}
+
 // What a commit leaves to do: the set-aside copies and their folders go. False when one stays
 // (a program still running from the old file): the next start tries again.
 bool TInstallJournal::Finish(const TRecord& record) {
@@ -252,17 +265,28 @@ std::vector<std::string> TInstallJournal::RollBack() {
   // Nothing recorded and no file of this run open: nothing to undo, and a journal kept for
   // the next start (a commit still to finish) stays.
   if (FRecords.empty() && FFile == platform::InvalidFileHandle) return left;
-  for (auto record = FRecords.rbegin(); record != FRecords.rend(); ++record) {
-    bool undone = false;
+  const auto undo = [](const TRecord& record) {
     try {
-      undone = Undo(*record);
+      return Undo(record);
     } catch (...) {
-      undone = false;
+      return false;
     }
+  };
+  std::vector<const TRecord*> failed;
+  for (auto record = FRecords.rbegin(); record != FRecords.rend(); ++record) {
+    if (!undo(*record)) failed.push_back(&*record);
     platform::StopPointForTests();
-    if (!undone) left.push_back(record->Step == TStep::Folder || record->Step == TStep::AsideFolder
-                                    ? record->Path + "\\"
-                                    : record->Path);
+  }
+  // A folder can refuse while something in it is still on its way out (a file that another
+  // program held a moment longer): each is tried once more, deepest first as they failed, and
+  // only what is really still there is reported.
+  for (const TRecord* record : failed) {
+    if (record->Step == TStep::Folder || record->Step == TStep::AsideFolder) undo(*record);
+  }
+  for (const TRecord* record : failed) {
+    if (!Stayed(*record)) continue;
+    left.push_back(record->Step == TStep::Folder || record->Step == TStep::AsideFolder ? record->Path + "\\"
+                                                                                       : record->Path);
   }
   // A journal whose rollback left something stays for the next start to try again.
   CloseFile(left.empty());

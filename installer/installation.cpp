@@ -57,6 +57,10 @@ std::uint64_t ByteCount(TSize size) {
 
 }  // namespace
 
+// Thrown through the archive from an event to end a cancelled extraction; no error, so
+// deliberately no Exception either, which the archive's callers might report.
+struct TCancelled {};
+
 // Binds the archive's events to the installation for one extraction, and gives the archive
 // its own handlers back afterwards, however the extraction ends.
 class TInstallation::TArchiveListener final {
@@ -65,6 +69,8 @@ class TInstallation::TArchiveListener final {
       : FInstallation(installation), FArchive(archive), FSaved(Handlers(archive)) {
     archive.OnStartUnZipInfo = [this](base::TObject&, std::int32_t count, std::int64_t, bool&) { FAnnounced = count; };
     archive.OnStartUnZip = [this](base::TObject&, std::int32_t index, const std::string& name, bool& skip) {
+      // Before the entry's file is made: a cancelled copy stops with nothing half written.
+      if (FInstallation.FCancelRequested) throw TCancelled{};
       if (!FArchive.Filename(index).empty()) {
         // A file that cannot be set aside (a name too long for the journal's folder) could not
         // be put back by an undo: it is not replaced, and the entry is reported.
@@ -210,6 +216,8 @@ void TInstallation::Extract() {
     // Made here, not left to the archive, whose error would not say which folder it could not make.
     MakeFolder(FDirectory);
     listener.Settle(FArchive.UnZip());
+  } catch (const TCancelled&) {
+    FArchive.CloseZip();  // the extraction left it open when it was stopped
   } catch (const archive::EIncompleteZip& error) {
     throw archive::EIncompleteZip(ArchiveErrorText(FArchive.ZipName(), error));
   } catch (const archive::EFatalUnzipError& error) {
@@ -282,16 +290,39 @@ void TInstallation::PutInPlace() {
   FJournal.Commit();
 }
 
+std::optional<std::uint64_t> TInstallation::SpaceRequired(archive::TUnZip& archive) {
+  try {
+    archive.OpenZip();
+  } catch (const base::Exception&) {
+    return std::nullopt;
+  }
+  std::uint64_t bytes = 0;
+  for (std::int32_t i = 0; i < archive.Count(); ++i) {
+    // Sizes are the archive's word: a forged one must not wrap the sum round to little.
+    const std::uint64_t size = ByteCount(archive.Entry(i).UncompressedSize);
+    bytes = size > std::numeric_limits<std::uint64_t>::max() - bytes ? std::numeric_limits<std::uint64_t>::max()
+                                                                    : bytes + size;
+  }
+  archive.CloseZip();
+  return bytes;
+}
+
 void TInstallation::RollBack() {
-  if (FJournal.Empty()) return;
-  const std::vector<std::string> left = FJournal.RollBack();
-  if (left.empty()) {
-    FDialogue.Tell("The installation was stopped by an error. Everything it had changed was undone: Qel Orvane "
-                   "is not installed, and this computer is as it was before.",
-                   SuiteName, TNoticeKind::nkError);
+  // A cancel is the user's own choice: told as news, not as an error.
+  const std::string opening = FCancelRequested ? "The installation was cancelled." : "The installation was stopped by an error.";
+  const TNoticeKind kind = FCancelRequested ? TNoticeKind::nkInformation : TNoticeKind::nkError;
+  if (FJournal.Empty()) {
+    if (FCancelRequested) FDialogue.Tell(opening + " Nothing was changed on this computer.", SuiteName, kind);
     return;
   }
-  std::string notice = "The installation was stopped by an error. What it had changed was undone, except for:\r\n";
+  const std::vector<std::string> left = FJournal.RollBack();
+  if (left.empty()) {
+    FDialogue.Tell(opening + " Everything it had changed was undone: Qel Orvane is not installed, and this computer "
+                   "is as it was before.",
+                   SuiteName, kind);
+    return;
+  }
+  std::string notice = opening + " What it had changed was undone, except for:\r\n";
   for (std::size_t i = 0; i < std::min(left.size(), ReportedLosses); ++i) notice += "\r\n" + left[i];
   if (left.size() > ReportedLosses) {
     notice += "\r\n... and " + base::IntToStr(static_cast<std::int64_t>(left.size() - ReportedLosses)) + " more";

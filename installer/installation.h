@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,17 +45,27 @@ class TInstallation final {
   // replacing what an earlier install left there, read-only files included. Progress goes
   // to the sink; an entry the archive skips or finds damaged is noted, not raised. Raises
   // what the archive raises, its errors about the archive naming the archive's file, and
-  // EInOutError naming the directory when that cannot be made.
+  // EInOutError naming the directory when that cannot be made. After Cancel it returns
+  // before the next entry instead, leaving the rollback to the caller.
   void Extract();
   // The Start-menu folder and the suite's shortcuts, the installer's copy, the manifest, the
   // uninstall shortcut and the registration. These are made also when entries were lost,
   // so that the suite can be repaired by installing again, or uninstalled. Once all are in
   // place the installation stands: nothing is undone after this.
   void PutInPlace();
-  // After Extract or PutInPlace raised: undoes what the installation changed (files it
-  // replaced get their old content back) and, when it had changed anything, tells the user
-  // whether the machine is as it was, or what stayed. The caller passes the error on.
+  // After Extract or PutInPlace raised, or after a cancelled Extract: undoes what the
+  // installation changed (files it replaced get their old content back) and tells the user
+  // whether the machine is as it was, or what stayed. After an error the caller passes it on.
   void RollBack();
+
+  // The bytes the archive's entries take once extracted; empty when the archive cannot be read
+  // (the extraction then reports why). The archive is left closed, its directory read.
+  static std::optional<std::uint64_t> SpaceRequired(archive::TUnZip& archive);
+
+  // Asks a running Extract to stop: it returns before the next entry, with Cancelled() true,
+  // and the caller rolls back. Safe to call from a handler the extraction lets run.
+  void Cancel() noexcept { FCancelRequested = true; }
+  bool Cancelled() const noexcept { return FCancelRequested; }
   // When every entry came out: asks whether to start the main program, and starts it on OK.
   // Otherwise tells the user, as an error, which entries are missing.
   void Conclude();
@@ -87,6 +98,7 @@ class TInstallation final {
   TInstallJournal FJournal;
   std::vector<std::string> FWritten;  // below the directory, in the order of extraction
   TRegistrationScope FScope = TRegistrationScope::AllUsers;
+  bool FCancelRequested = false;
 };
 
 }  // namespace qel::installer

@@ -124,11 +124,13 @@ void TUninstallation::Run() {
 
 void TUninstallation::Remove(const std::vector<std::string>& lines) {
   FLeft.clear();
+  FScheduled.clear();
   FTotalPercent = -1;
   const TListedPaths listed = ListPaths(FProgramFolder, lines);
   FFolderCount = listed.Folders.size();
-  RemoveListedFiles(listed.Paths);
-  RemoveCreatedFolders(listed.Folders);
+  const std::vector<std::string> files = RemoveListedFiles(listed.Paths);
+  const std::vector<std::string> stayed = RemoveCreatedFolders(listed.Folders);
+  RemoveWhatStayed(files, stayed);
   const std::string manifest = FProgramFolder + ManifestName;
   // While the manifest stays, so does the uninstaller that can read it another time.
   if (platform::FileExists(manifest) ||
@@ -139,7 +141,7 @@ void TUninstallation::Remove(const std::vector<std::string>& lines) {
   if (!UnregisterSuite()) FLeft.push_back("the entry in the list of installed programs (it needs administrator rights)");
 }
 
-void TUninstallation::RemoveListedFiles(const std::vector<std::string>& paths) {
+std::vector<std::string> TUninstallation::RemoveListedFiles(const std::vector<std::string>& paths) {
   std::vector<std::string> files;
   for (const std::string& path : paths) {
     // A directory line ends in "\" and names no file: it is not worth a look at the disk.
@@ -147,11 +149,8 @@ void TUninstallation::RemoveListedFiles(const std::vector<std::string>& paths) {
   }
   files.push_back(FProgramFolder + ManifestName);
   FFileCount = files.size();
-  // Permanently and without asking; the shell may show its own errors. The shell gives up
-  // at the first file it cannot delete, so what it left is tried once more one by one, a
-  // read-only file too; what stays after that is reported, whatever the shell said. The
-  // retry waits for the last batch: a folder is then looked at once, not after every batch
-  // that changed it.
+  // Permanently and without asking; the shell may show its own errors, and gives up at the
+  // first file it cannot delete. What it left is found by the folders that will not go.
   const std::size_t batch = std::max(MinimumBatch, (files.size() + PercentSteps - 1) / PercentSteps);
   for (std::size_t first = 0; first < files.size(); first += batch) {
     const std::size_t end = std::min(first + batch, files.size());
@@ -164,23 +163,46 @@ void TUninstallation::RemoveListedFiles(const std::vector<std::string>& paths) {
     ShellFileOp(0, platform::foDelete, deleteList, false, deleteList);
     Advance(end);
   }
-  for (const std::string& file : files) {
-    if (!platform::FileExists(file)) continue;
-    const std::uint32_t attributes = platform::FileGetAttr(file);
-    if ((attributes & platform::faReadOnly) != 0) platform::FileSetAttr(file, attributes & ~platform::faReadOnly);
-    if (!platform::DeleteFile(file)) FLeft.push_back(file);
-  }
+  return files;
 }
 
-// A folder that still holds something holds what the user put there, or a file already reported.
-void TUninstallation::RemoveCreatedFolders(const std::vector<std::string>& folders) {
+// Deepest first, so a folder is empty by the time its parent is tried. Returns the folders
+// that are still there: they hold what the user put there, or a file the shell left.
+std::vector<std::string> TUninstallation::RemoveCreatedFolders(const std::vector<std::string>& folders) {
+  std::vector<std::string> stayed;
   for (std::size_t i = 0; i < folders.size(); ++i) {
     const std::string name = base::ExcludeTrailingBackslash(folders[i]);
-    if (platform::DirectoryExists(name) && !platform::RemoveDir(name) &&
-        platform::LastErrorCode() != platform::ErrorDirNotEmpty) {
-      FLeft.push_back(folders[i]);
-    }
+    if (!platform::RemoveDir(name) && platform::DirectoryExists(name)) stayed.push_back(folders[i]);
     Advance(FFileCount + i + 1);
+  }
+  return stayed;
+}
+
+// A removed folder held nothing, so only the files of the program folder and of the folders
+// that stayed can be left: those alone are looked at again, not every file of the suite. A
+// file the shell left is tried once more, a read-only one too; one still in use is handed to
+// the system to delete at the next start where it allows that, and reported as left where not.
+void TUninstallation::RemoveWhatStayed(const std::vector<std::string>& files, const std::vector<std::string>& stayed) {
+  std::unordered_set<std::string> suspect{SeenKey(FProgramFolder)};
+  for (const std::string& folder : stayed) suspect.insert(SeenKey(folder));
+  for (const std::string& file : files) {
+    if (!suspect.count(SeenKey(base::ExtractFilePath(file))) || !platform::FileExists(file)) continue;
+    const std::uint32_t attributes = platform::FileGetAttr(file);
+    if ((attributes & platform::faReadOnly) != 0) platform::FileSetAttr(file, attributes & ~platform::faReadOnly);
+    if (platform::DeleteFile(file)) continue;
+    if (platform::DeleteFileAtReboot(file)) {
+      FScheduled.push_back(file);
+    } else {
+      FLeft.push_back(file);
+    }
+  }
+  // Emptied now, or holding something that is not the suite's (the user's files, one left in use).
+  for (const std::string& folder : stayed) {
+    const std::string name = base::ExcludeTrailingBackslash(folder);
+    if (!platform::RemoveDir(name) && platform::LastErrorCode() != platform::ErrorDirNotEmpty &&
+        platform::DirectoryExists(name)) {
+      FLeft.push_back(folder);
+    }
   }
 }
 
@@ -195,14 +217,23 @@ void TUninstallation::Advance(std::size_t done) {
 }
 
 void TUninstallation::Notify() {
-  if (FLeft.empty()) {
+  if (FLeft.empty() && FScheduled.empty()) {
     FDialogue.Tell("Uninstalling is completed.", NoticeCaption, TNoticeKind::nkInformation);
+    return;
+  }
+  std::string scheduled;
+  for (const std::string& file : FScheduled) scheduled += "\r\n" + file;
+  if (FLeft.empty()) {
+    FDialogue.Tell("Uninstalling is completed, except for these files, which are in use. They will be deleted when "
+                   "Windows next starts:\r\n" + scheduled,
+                   NoticeCaption, TNoticeKind::nkInformation);
     return;
   }
   std::string notice = "Uninstalling is not complete. These could not be removed:\r\n";
   for (const std::string& left : FLeft) notice += "\r\n" + left;
-  FDialogue.Tell(notice + "\r\n\r\nClose any program that uses them, then delete them by hand.", NoticeCaption,
-                 TNoticeKind::nkError);
+  notice += "\r\n\r\nClose any program that uses them, then delete them by hand.";
+  if (!FScheduled.empty()) notice += "\r\n\r\nThese files are in use and will be deleted when Windows next starts:\r\n" + scheduled;
+  FDialogue.Tell(notice, NoticeCaption, TNoticeKind::nkError);
 }
 
 }  // namespace qel::installer

@@ -33,8 +33,10 @@ class TUninstallation final {
   // such, then travels on.
   void Run();
 
-  // What should have gone and is still there, after Run.
+  // What should have gone and is still there, after Run; of that, the files in use that the
+  // system deletes at its next start are apart.
   const std::vector<std::string>& Left() const noexcept { return FLeft; }
+  const std::vector<std::string>& Scheduled() const noexcept { return FScheduled; }
 
   // The full path below folder (which ends in "\") that a manifest line names, with "/"
   // read as "\"; false for a line that would leave the folder: "..", a drive, a UNC or
@@ -43,8 +45,10 @@ class TUninstallation final {
 
  private:
   void Remove(const std::vector<std::string>& lines);
-  void RemoveListedFiles(const std::vector<std::string>& paths);
-  void RemoveCreatedFolders(const std::vector<std::string>& folders);
+  // Each returns what the next step needs: the files handed to the shell, the folders that stayed.
+  std::vector<std::string> RemoveListedFiles(const std::vector<std::string>& paths);
+  std::vector<std::string> RemoveCreatedFolders(const std::vector<std::string>& folders);
+  void RemoveWhatStayed(const std::vector<std::string>& files, const std::vector<std::string>& stayed);
   void Advance(std::size_t done);
   void Notify();
 
@@ -53,6 +57,7 @@ class TUninstallation final {
   TUserDialogue& FDialogue;
   TProgressSink* FProgress;
   std::vector<std::string> FLeft;
+  std::vector<std::string> FScheduled;
   // The work of the removal under way, for the progress: files to delete, then folders.
   std::size_t FFileCount = 0;
   std::size_t FFolderCount = 0;

@@ -90,7 +90,13 @@ class TEdit final : public TControl {
   using TControl::TControl;
   const char* Kind() const noexcept override { return "edit"; }
   const std::string& Text() const noexcept { return FText; }
-  void SetText(const std::string& value) { FText = value; }
+  // Fires OnChange when the text differs: typed, pasted or set by the program alike.
+  void SetText(const std::string& value) {
+    if (value == FText) return;
+    FText = value;
+    if (OnChange) OnChange(*this);
+  }
+  std::function<void(TControl& Sender)> OnChange;
 
  private:
   std::string FText;

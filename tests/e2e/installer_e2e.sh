@@ -141,7 +141,7 @@ mkdir -p "$scratch/empty"
 (cd "$scratch/empty" && printf 'next\ncopy\no\nclose\no\n' | "$program" > "$scratch/no-image.log" 2>&1)
 check "a missing image.zip is named, and the page then offers close" \
   sh -c "grep -qF 'empty\\image.zip\". The system cannot find' '$scratch/no-image.log' &&
-         grep -qx 'type: close to leave' '$scratch/no-image.log' && ! grep -q 'no more input' '$scratch/no-image.log'"
+         grep -qE '^  \[Close\] +type: close$' '$scratch/no-image.log' && ! grep -q 'no more input' '$scratch/no-image.log'"
 (cd "$scratch/source" && printf 'next\nset Q:\\x\ncopy\no\no\nclose\no\n' | ./Install > "$scratch/no-drive.log" 2>&1)
 check "a folder that cannot be made is named" grep -qF 'Cannot create the folder "Q:\x". The system cannot find the path' "$scratch/no-drive.log"
 # A name too long for the file system: the reason is the one the folder's creation met.

@@ -17,6 +17,7 @@
 #include "support/zip_builder.h"
 #ifndef _WIN32
 #include <filesystem>
+#include <fstream>
 
 #include "platform/posix/sandbox.h"
 #include "platform/posix/shell_link_file.h"
@@ -327,8 +328,6 @@ TEST_F(InstallerTest, ARepairFromADamagedImageKeepsTheWorkingFile) {
   EXPECT_FALSE(platform::DirectoryExists(InstallDir() + "\\~qel-setup-old"));
 }
 
-// An entry whose name the code page cannot spell would be journalled and listed under its "_"
-// stand-in, a name a user's file may have: it is left out and reported, the user's file kept.
 // A name no ANSI code page spells is installed, recorded and uninstalled as itself: the user's
 // file that an "_" stand-in would have named is never touched.
 TEST_F(InstallerTest, AnEntryOfAnyNameIsInstalledAndUninstalledAsItself) {
@@ -351,39 +350,46 @@ TEST_F(InstallerTest, AnEntryOfAnyNameIsInstalledAndUninstalledAsItself) {
   EXPECT_EQ(FTarget.Read("Suite\\__ _.txt"), "the user's own");
 }
 
-// Closing the window during extraction asks first; on OK the install still runs to its end,
-// and its completion question is shown and answered rather than swept away by the close.
-TEST_F(InstallerTest, ACloseDuringExtractionStillGetsTheCompletionQuestionAnswered) {
+// An exit during the copy, answered OK, cancels it: the window stays while the copy stops
+// before its next entry and what it made is undone, then says so and closes.
+TEST_F(InstallerTest, AnExitDuringTheCopyCancelsItAndUndoesWhatItMade) {
   // Deflated, as one stored block: a method's reads are where the archive lets messages in.
-  const std::string text = "main program";
-  testing::ZipEntry deflated;
-  deflated.Name = "DoVra.exe";
-  deflated.Data = testing::ToBytes(text);
-  deflated.Method = 8;
-  deflated.Compressed = testing::Bytes{0x01, static_cast<std::uint8_t>(text.size()), 0x00,
-                                       static_cast<std::uint8_t>(~text.size()), 0xFF};
-  deflated.Compressed->insert(deflated.Compressed->end(), text.begin(), text.end());
   testing::ZipBuilder image;
-  image.Add(deflated);
+  for (const std::string name : {"DoVra.exe", "Docs/readme.txt"}) {
+    testing::ZipEntry deflated;
+    deflated.Name = name;
+    deflated.Data = testing::ToBytes(name);
+    deflated.Method = 8;
+    deflated.Compressed = testing::Bytes{0x01, static_cast<std::uint8_t>(name.size()), 0x00,
+                                         static_cast<std::uint8_t>(~name.size()), 0xFF};
+    deflated.Compressed->insert(deflated.Compressed->end(), name.begin(), name.end());
+    image.Add(deflated);
+  }
   WriteImage(image);
   TInstallForm form({}, FSource.Path() + "Install.exe");
-  bool closed = false;
+  int exits = 0;
+  bool visibleAfterExit = false;
   platform::SetProcessMessagesHandler([&] {
-    if (closed || !form.Panel5.Showing()) return;
-    closed = true;
-    form.Close();
+    if (exits > 0 || !form.Panel5.Showing()) return;
+    ++exits;
+    form.ExitButton.Click();
+    visibleAfterExit = form.Visible();
   });
   form.ShowForm();
   form.NextButton.Click();
   form.EditDir.SetText(InstallDir());
-  TDialogScript::PushAnswer(platform::idOK);      // the exit question
-  TDialogScript::PushAnswer(platform::idCancel);  // the completion question
+  TDialogScript::PushAnswer(platform::idOK);  // the exit question
   form.NextButton.Click();
   platform::SetProcessMessagesHandler(nullptr);
-  EXPECT_TRUE(closed);
+  EXPECT_EQ(exits, 1);
+  EXPECT_TRUE(visibleAfterExit);
   EXPECT_TRUE(form.CloseRequested());
-  EXPECT_EQ(MessageTexts(), (TNames{"Do you really want to exit?", "Installation complete. Run Qel Dovra?"}));
-  EXPECT_EQ(UninstallEntry("DisplayName"), "Qel Orvane");
+  EXPECT_EQ(form.llFileCount.Caption(), "1 of 2") << "stopped before the second entry";
+  ASSERT_EQ(MessageTexts().size(), 2u);
+  EXPECT_EQ(MessageTexts()[1].rfind("The installation was cancelled. Everything it had changed was undone", 0), 0u)
+      << MessageTexts()[1];
+  EXPECT_TRUE(FTarget.Names().empty());
+  EXPECT_EQ(UninstallEntry("DisplayName"), "<none>");
 }
 
 TEST_F(InstallerTest, AnEmptyOrRelativeDirectoryIsRefusedBeforeAnythingIsWritten) {
@@ -503,6 +509,7 @@ TEST_F(InstallerTest, AFailedRepairLeavesTheEarlierInstallAsItWas) {
 }
 #endif
 
+// The page left after an error names it and offers Close, which closes without a question.
 TEST_F(InstallerTest, AMissingArchiveEndsTheInstallWithTheExitQuestionStillOn) {
   ASSERT_TRUE(platform::DeleteFile(FSource.Path() + "image.zip"));
   TInstallForm form({}, FSource.Path() + "Install.exe");
@@ -510,8 +517,40 @@ TEST_F(InstallerTest, AMissingArchiveEndsTheInstallWithTheExitQuestionStillOn) {
   EXPECT_FALSE(form.SkipExitQuery());
   EXPECT_TRUE(form.Panel5.Showing());
   EXPECT_FALSE(form.NextButton.Showing());
+  EXPECT_NE(form.llOutcome.Caption().find("image.zip"), std::string::npos) << form.llOutcome.Caption();
   EXPECT_EQ(UninstallEntry("DisplayName"), "<none>");
+  ASSERT_TRUE(form.ExitButton.Showing());
+  EXPECT_EQ(form.ExitButton.Caption(), "Close");
+  const std::size_t shown = TDialogScript::Shown().size();
+  form.ExitButton.Click();
+  EXPECT_TRUE(form.CloseRequested());
+  EXPECT_EQ(TDialogScript::Shown().size(), shown);
 }
+
+#ifndef _WIN32
+// A drive without room for the suite: the page tells both figures, and Copy refuses before
+// anything is written; a folder on a roomy drive is taken again.
+TEST_F(InstallerTest, ADriveWithoutRoomIsRefusedBeforeAnythingIsWritten) {
+  testing::LimitedDrive drive('q', -1);
+  const std::string freeFolder = platform::posix::Sandbox().Root + "/free";
+  std::filesystem::create_directories(freeFolder);
+  std::ofstream(freeFolder + "/q") << 10;  // the image's 19 bytes do not fit
+  TInstallForm form({}, FSource.Path() + "Install.exe");
+  Install(form, drive.Root() + "Suite");
+  std::filesystem::remove(freeFolder + "/q");
+  EXPECT_TRUE(form.Panel3.Showing());
+  EXPECT_EQ(form.llSpaceRequired.Caption(), "Space required: 1 KB");
+  EXPECT_EQ(form.llSpaceAvailable.Caption(), "Space available: 1 KB");
+  ASSERT_EQ(TDialogScript::Shown().size(), 1u);
+  EXPECT_NE(TDialogScript::Shown()[0].Text.find("not enough free space"), std::string::npos);
+  EXPECT_FALSE(platform::DirectoryExists(drive.Root() + "Suite"));
+  EXPECT_EQ(UninstallEntry("DisplayName"), "<none>");
+  form.EditDir.SetText(InstallDir());
+  EXPECT_NE(form.llSpaceAvailable.Caption(), "Space available: 1 KB") << "updated with the folder";
+  form.NextButton.Click();
+  EXPECT_TRUE(form.CloseRequested());
+}
+#endif
 
 // After an uninstall nothing of the suite is left: files, folders the archive made, the
 // manifest, the uninstaller's file, the installation directory, the Start-menu folder with
@@ -570,6 +609,9 @@ TEST_F(InstallerTest, UninstallNamesWhatItCouldNotDelete) {
   EXPECT_EQ(notice.Text.find("Uninstalling is completed."), std::string::npos) << notice.Text;
   EXPECT_NE(notice.Text.find(InstallDir() + "\\busy.exe"), std::string::npos) << notice.Text;
   EXPECT_EQ(notice.Text.find("a.exe\r"), std::string::npos) << notice.Text;
+  // The stand-in has no reboot to hand the file to: it is left for the user, and said so.
+  EXPECT_NE(notice.Text.find("delete them by hand"), std::string::npos) << notice.Text;
+  EXPECT_EQ(notice.Text.find("next starts"), std::string::npos) << notice.Text;
   EXPECT_EQ(FTarget.Names("Suite"), TNames{"busy.exe"});
 }
 
