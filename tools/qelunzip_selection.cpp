@@ -117,9 +117,10 @@ std::string Signature(const TPattern& pattern, std::size_t skipped) {
 std::vector<TPattern> MergedPatterns(const std::vector<std::string>& keys) {
   std::map<std::size_t, std::vector<TPattern>> byLength;
   for (const std::string& key : keys) {
+    // A position is a character: the component's masks take a UTF-8 sequence as one.
     TPattern pattern;
-    for (const char c : key) pattern.emplace_back(1, c);
-    byLength[key.size()].push_back(std::move(pattern));
+    for (std::size_t at = 0; at < key.size(); at += CharLength(key, at)) pattern.emplace_back(CharAt(key, at));
+    byLength[pattern.size()].push_back(std::move(pattern));
   }
   std::vector<TPattern> merged;
   for (auto& [length, patterns] : byLength) {
