@@ -60,9 +60,10 @@ std::vector<std::string> ListEntries(const std::string& list) {
 
 // Deletes what hostPath names, a folder with everything below it; symbolic links are
 // removed themselves, never followed. False when anything stays.
-bool DeleteHostTree(const std::string& hostPath) {
-  struct stat info {};
-  if (lstat(hostPath.c_str(), &info) != 0) return false;
+bool DeleteHostTree(const std::string& hostPath);
+
+// The same for what lstat already said of hostPath.
+bool DeleteHostTree(const std::string& hostPath, const struct stat& info) {
   if (!S_ISDIR(info.st_mode)) {
     // Windows will not delete a file this process holds open.
     if (posix::IsFileOpen({info.st_dev, info.st_ino})) return false;
@@ -82,6 +83,11 @@ bool DeleteHostTree(const std::string& hostPath) {
   return complete && rmdir(hostPath.c_str()) == 0;
 }
 
+bool DeleteHostTree(const std::string& hostPath) {
+  struct stat info {};
+  return lstat(hostPath.c_str(), &info) == 0 && DeleteHostTree(hostPath, info);
+}
+
 // A text naming one entry or the count of several, as the shell's question does.
 std::string ConfirmDeleteText(const std::vector<std::string>& entries) {
   if (entries.size() == 1) return "Are you sure you want to delete '" + entries.front() + "'?";
@@ -94,11 +100,21 @@ void ShowDeleteError(const std::string& entry, std::uint32_t errorCode, std::uin
                  mbOK | mbIconStop);
 }
 
+// An entry of the list, resolved once for both the root check and the deletion: an uninstall
+// hands tens of thousands.
+struct TResolvedEntry {
+  std::string Entry;
+  posix::THostPath Path;
+  bool Resolved = false;
+  std::uint32_t Error = 0;  // why it could not be resolved
+};
+
 // Deletes one entry; the shell's result for it.
-int DeleteEntry(const std::string& entry, std::uint32_t flags) {
-  posix::THostPath path;
-  if (!posix::ResolveHostPath(entry, path)) {
-    ShowDeleteError(entry, LastErrorCode(), flags);
+int DeleteEntry(const TResolvedEntry& resolved, std::uint32_t flags) {
+  const std::string& entry = resolved.Entry;
+  const posix::THostPath& path = resolved.Path;
+  if (!resolved.Resolved) {
+    ShowDeleteError(entry, resolved.Error, flags);
     return ResultInvalidFiles;
   }
   struct stat info {};
@@ -106,7 +122,7 @@ int DeleteEntry(const std::string& entry, std::uint32_t flags) {
     ShowDeleteError(entry, path.ParentExists ? ErrorFileNotFound : ErrorPathNotFound, flags);
     return ResultFileNotFound;
   }
-  if (!DeleteHostTree(path.Host)) {
+  if (!DeleteHostTree(path.Host, info)) {
     ShowDeleteError(entry, ErrorAccessDenied, flags);
     return ResultAccessDenied;
   }
@@ -120,10 +136,14 @@ int DeleteEntries(const std::string& from, std::uint32_t flags) {
   if (entries.empty()) return ResultInvalidFiles;
   // A drive's root is never deleted, however it is spelt ("C:", "C:\..", "c:/"): a list
   // naming one is a caller's mistake, so none of it is carried out.
-  for (const std::string& entry : entries) {
-    posix::THostPath path;
-    if (posix::ResolveHostPath(entry, path) && path.IsRoot) {
-      ShowDeleteError(entry, ErrorAccessDenied, flags);
+  std::vector<TResolvedEntry> resolved(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    TResolvedEntry& one = resolved[i];
+    one.Entry = entries[i];
+    one.Resolved = posix::ResolveHostPath(one.Entry, one.Path);
+    if (!one.Resolved) one.Error = LastErrorCode();
+    if (one.Resolved && one.Path.IsRoot) {
+      ShowDeleteError(one.Entry, ErrorAccessDenied, flags);
       return ResultInvalidFiles;
     }
   }
@@ -133,7 +153,7 @@ int DeleteEntries(const std::string& from, std::uint32_t flags) {
     return ResultCancelled;
   }
   int result = ResultSuccess;
-  for (const std::string& entry : entries) {
+  for (const TResolvedEntry& entry : resolved) {
     const int entryResult = DeleteEntry(entry, flags);
     if (result == ResultSuccess) result = entryResult;
   }
