@@ -1,7 +1,8 @@
 // The window toolkit on Windows: the form's model drawn with native controls at the pixel
 // positions of its layout, scaled by the system's DPI. Clicks, edits, keys and the close
 // button come back into the model; after every handler, and whenever long work lets messages
-// through, the controls are brought up to date with the model.
+// through, the controls are brought up to date with the model. The model's text is UTF-8; the
+// windows are Unicode ones, made and spoken to only with the wide ("W") calls.
 #include "platform/win32/windows_api.h"
 
 #include <commctrl.h>
@@ -12,12 +13,13 @@
 
 #include "platform/ui.h"
 #include "platform/ui_controls.h"
+#include "platform/win32/wide_text.h"
 
 namespace qel::platform {
 
 namespace {
 
-constexpr const char* FormClassName = "QelOrvaneForm";
+constexpr const wchar_t* FormClassName = L"QelOrvaneForm";
 constexpr int FirstControlId = 100;  // above IDOK and IDCANCEL, which Enter and Escape send
 constexpr int LayoutDpi = 96;        // the layout's pixels are pixels at this DPI
 constexpr int DefaultControlHeight = 21;
@@ -25,7 +27,7 @@ constexpr int DefaultControlHeight = 21;
 struct TNative {
   TControl* Control = nullptr;
   HWND Window = nullptr;
-  std::string ShownText;  // what the native control was last given
+  std::string ShownText;  // what the native control was last given (UTF-8)
   bool ShownVisible = false;
   bool ShownEnabled = true;
   int ShownPosition = -1;
@@ -89,14 +91,17 @@ LRESULT CALLBACK FormProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
   if (ActiveBackend != nullptr && ActiveBackend->Window() == window) {
     return ActiveBackend->Handle(window, message, wParam, lParam);
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// The whole text of a window, whatever its length.
+// A system cursor or icon (IDC_*, IDI_*), which <windows.h> spells for the "A" calls.
+LPCWSTR SystemResource(LPCSTR id) { return reinterpret_cast<LPCWSTR>(id); }
+
+// The whole text of a window, whatever its length, in UTF-8. The lengths are in UTF-16 units.
 std::string WindowText(HWND window) {
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
-  return text;
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return win32::Utf8(text);
 }
 
 TWindowsBackend::~TWindowsBackend() {
@@ -121,74 +126,76 @@ TBounds TWindowsBackend::AbsoluteBounds(const TControl& control) const {
 }
 
 void TWindowsBackend::RegisterFormClass() {
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
   if (!FForm.Icon.empty()) {
-    FIcon = static_cast<HICON>(LoadImageA(instance, FForm.Icon.c_str(), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+    const std::wstring icon = win32::Wide(FForm.Icon);
+    FIcon = static_cast<HICON>(LoadImageW(instance, icon.c_str(), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                           GetSystemMetrics(SM_CYICON), 0));
-    FSmallIcon = static_cast<HICON>(LoadImageA(instance, FForm.Icon.c_str(), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    FSmallIcon = static_cast<HICON>(LoadImageW(instance, icon.c_str(), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
   }
-  WNDCLASSEXA windowClass{};
+  WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = FormProcedure;
   windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hCursor = LoadCursorW(nullptr, SystemResource(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.hIcon = FIcon != nullptr ? FIcon : LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+  windowClass.hIcon = FIcon != nullptr ? FIcon : LoadIconW(nullptr, SystemResource(IDI_APPLICATION));
   windowClass.hIconSm = FSmallIcon;
   windowClass.lpszClassName = FormClassName;
-  RegisterClassExA(&windowClass);
+  RegisterClassExW(&windowClass);
 }
 
 void TWindowsBackend::CreateControl(TControl& control, int id) {
-  const char* windowClass = nullptr;
+  const wchar_t* windowClass = nullptr;
   // Siblings clip one another, so a label over the header band is not painted over by it.
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
   DWORD extended = 0;
   HBITMAP picture = nullptr;
   if (auto* button = dynamic_cast<TButton*>(&control)) {
-    windowClass = "BUTTON";
+    windowClass = L"BUTTON";
     style |= (button->Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP;
   } else if (dynamic_cast<TEdit*>(&control) != nullptr) {
-    windowClass = "EDIT";
+    windowClass = L"EDIT";
     style |= ES_AUTOHSCROLL | WS_TABSTOP;
     extended = WS_EX_CLIENTEDGE;
   } else if (dynamic_cast<TMemo*>(&control) != nullptr) {
-    windowClass = "EDIT";
+    windowClass = L"EDIT";
     style |= ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL | WS_TABSTOP;
     extended = WS_EX_CLIENTEDGE;
   } else if (dynamic_cast<TProgressBar*>(&control) != nullptr) {
-    windowClass = PROGRESS_CLASSA;
+    windowClass = PROGRESS_CLASSW;
   } else if (dynamic_cast<TLabel*>(&control) != nullptr) {
-    windowClass = "STATIC";
+    windowClass = L"STATIC";
     style |= SS_LEFT | SS_NOPREFIX;
   } else if (dynamic_cast<TShape*>(&control) != nullptr) {
-    windowClass = "STATIC";
+    windowClass = L"STATIC";
     style |= SS_WHITERECT | WS_BORDER;
   } else if (dynamic_cast<TBevel*>(&control) != nullptr) {
-    windowClass = "STATIC";
+    windowClass = L"STATIC";
     style |= SS_ETCHEDHORZ;
   } else if (auto* image = dynamic_cast<TImage*>(&control); image != nullptr && !image->Picture.empty()) {
     auto& loaded = FPictures[image->Picture];
     if (loaded == nullptr) {
-      loaded = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), image->Picture.c_str(), IMAGE_BITMAP, 0, 0, 0));
+      loaded = static_cast<HBITMAP>(
+          LoadImageW(GetModuleHandleW(nullptr), win32::Wide(image->Picture).c_str(), IMAGE_BITMAP, 0, 0, 0));
     }
     if (loaded == nullptr) return;
     picture = loaded;
-    windowClass = "STATIC";
+    windowClass = L"STATIC";
     style |= SS_BITMAP | SS_REALSIZECONTROL;  // stretched to the layout's box, also at a higher DPI
   } else {
     return;  // panels only group their children
   }
   const TBounds b = AbsoluteBounds(control);
   const int height = b.Height != 0 ? b.Height : DefaultControlHeight;
-  HWND child = CreateWindowExA(extended, windowClass, "", style, Scaled(b.Left), Scaled(b.Top), Scaled(b.Width),
+  HWND child = CreateWindowExW(extended, windowClass, L"", style, Scaled(b.Left), Scaled(b.Top), Scaled(b.Width),
                                Scaled(height), FWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                               GetModuleHandleA(nullptr), nullptr);
+                               GetModuleHandleW(nullptr), nullptr);
   if (child == nullptr) return;
   HFONT font = control.Name() == "Label2" ? FTitleFont : FFont;
-  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  if (picture != nullptr) SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  if (picture != nullptr) SendMessageW(child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
   if (auto* button = dynamic_cast<TButton*>(&control); button != nullptr && !button->Hint.empty()) {
     AddTooltip(child, button->Hint);  // the tooltip keeps a copy of the text
   }
@@ -198,18 +205,19 @@ void TWindowsBackend::CreateControl(TControl& control, int id) {
 
 void TWindowsBackend::AddTooltip(HWND button, const std::string& hint) {
   if (FTooltip == nullptr) {
-    FTooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+    FTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FWindow, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
+                               GetModuleHandleW(nullptr), nullptr);
     if (FTooltip == nullptr) return;
   }
-  TOOLINFOA tool{};
-  tool.cbSize = TTTOOLINFOA_V2_SIZE;  // understood by every version of the common controls
+  std::wstring text = win32::Wide(hint);
+  TOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by every version of the common controls
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = FWindow;
   tool.uId = reinterpret_cast<UINT_PTR>(button);
-  tool.lpszText = const_cast<char*>(hint.c_str());
-  SendMessageA(FTooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  tool.lpszText = text.data();
+  SendMessageW(FTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 bool TWindowsBackend::Create() {
@@ -227,16 +235,18 @@ bool TWindowsBackend::Create() {
   const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   ActiveBackend = this;
-  FWindow = CreateWindowExA(0, FormClassName, FForm.Caption().c_str(), WS_OVERLAPPEDWINDOW, left, top, width, height,
-                            nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  FWindow = CreateWindowExW(0, FormClassName, win32::Wide(FForm.Caption()).c_str(), WS_OVERLAPPEDWINDOW, left, top,
+                            width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (FWindow == nullptr) return false;
   // Also the window's own, which is what the taskbar and other programs ask for.
-  if (FIcon != nullptr) SendMessageA(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon));
-  if (FSmallIcon != nullptr) SendMessageA(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FSmallIcon));
-  FFont = CreateFontA(-Scaled(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
-  FTitleFont = CreateFontA(-Scaled(19), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_ROMAN, "Times New Roman");
+  if (FIcon != nullptr) SendMessageW(FWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon));
+  if (FSmallIcon != nullptr) SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FSmallIcon));
+  // The fonts are asked for by name, in the system's own character set rather than in
+  // Windows-1252's (ANSI_CHARSET): the text is no longer held to that page.
+  FFont = CreateFontW(-Scaled(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+  FTitleFont = CreateFontW(-Scaled(19), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_ROMAN, L"Times New Roman");
   int id = FirstControlId;
   for (const auto& control : FForm.Controls()) CreateControl(*control, id++);
   // A shape is a background band: whatever else lies on it stays in front. (Children go in
@@ -254,9 +264,10 @@ void TWindowsBackend::FitLabel(const TNative& native) {
   if (dynamic_cast<const TLabel*>(native.Control) == nullptr || native.Control->Bounds().Width != 0) return;
   HDC dc = GetDC(native.Window);
   if (dc == nullptr) return;
-  const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(native.Window, WM_GETFONT, 0, 0)));
+  const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(native.Window, WM_GETFONT, 0, 0)));
+  const std::wstring text = win32::Wide(native.ShownText);  // measured in UTF-16 units, not bytes
   SIZE extent{};
-  GetTextExtentPoint32A(dc, native.ShownText.c_str(), static_cast<int>(native.ShownText.size()), &extent);
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
   SelectObject(dc, previous);
   ReleaseDC(native.Window, dc);
   SetWindowPos(native.Window, nullptr, 0, 0, extent.cx + 1, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -273,12 +284,12 @@ void TWindowsBackend::Sync() {
     if (const auto* memo = dynamic_cast<const TMemo*>(&control)) text = memo->Text();
     if (text != native.ShownText) {
       native.ShownText = text;
-      SetWindowTextA(native.Window, text.c_str());
+      SetWindowTextW(native.Window, win32::Wide(text).c_str());
       FitLabel(native);
     }
     if (const auto* bar = dynamic_cast<const TProgressBar*>(&control); bar != nullptr && bar->Position() != native.ShownPosition) {
       native.ShownPosition = bar->Position();
-      SendMessageA(native.Window, PBM_SETPOS, static_cast<WPARAM>(bar->Position()), 0);
+      SendMessageW(native.Window, PBM_SETPOS, static_cast<WPARAM>(bar->Position()), 0);
     }
     if (control.Showing() != native.ShownVisible) {
       native.ShownVisible = control.Showing();
@@ -289,7 +300,7 @@ void TWindowsBackend::Sync() {
       EnableWindow(native.Window, native.ShownEnabled ? TRUE : FALSE);
     }
   }
-  SetWindowTextA(FWindow, FForm.Caption().c_str());
+  SetWindowTextW(FWindow, win32::Wide(FForm.Caption()).c_str());
   KeepFocusUsable();
   if (!FForm.Visible()) ShowWindow(FWindow, SW_HIDE);
 }
@@ -309,7 +320,7 @@ HWND TWindowsBackend::FocusTarget() const {
     if (native.Control == FindButton(&TButton::Default)) return native.Window;
   }
   for (HWND child = GetWindow(FWindow, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-    const auto style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+    const auto style = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE));
     if ((style & WS_TABSTOP) != 0 && IsWindowVisible(child) && IsWindowEnabled(child)) return child;
   }
   return FWindow;
@@ -408,7 +419,7 @@ LRESULT TWindowsBackend::Handle(HWND window, UINT message, WPARAM wParam, LPARAM
       if (FLastFocus != nullptr && IsWindowVisible(FLastFocus) && IsWindowEnabled(FLastFocus)) {
         SetFocus(FLastFocus);
       } else {
-        DefWindowProcA(window, message, wParam, lParam);
+        DefWindowProcW(window, message, wParam, lParam);
         KeepFocusUsable();
       }
       return 0;
@@ -421,7 +432,7 @@ LRESULT TWindowsBackend::Handle(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
       break;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -441,12 +452,12 @@ int RunApplication(TForm& mainForm) {
   ShowWindow(backend.Window(), SW_SHOWNORMAL);
   UpdateWindow(backend.Window());
   MSG message;
-  while (!mainForm.CloseRequested() && GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (!mainForm.CloseRequested() && GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (backend.PressKey(message)) continue;
     // The dialog manager moves the focus with Tab and the arrow keys, and Space presses a button.
-    if (!IsDialogMessageA(backend.Window(), &message)) {
+    if (!IsDialogMessageW(backend.Window(), &message)) {
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     }
   }
   SetProcessMessagesHandler(nullptr);
