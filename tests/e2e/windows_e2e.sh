@@ -16,11 +16,29 @@ export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,msh
 [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null || true
 rm -rf "$scratch"
 mkdir -p "$scratch/source" "$scratch/expected" "$scratch/screenshots"
-python3 "$here/../../scripts/make_demo_image.py" "$scratch/source/image.zip"
+# The demo image, with an entry named in Japanese and Greek and one whose path, below the
+# installation folder, runs past 260 characters.
+python3 - "$here/../../scripts" "$scratch/source/image.zip" <<'PY'
+import sys, zipfile
+sys.path.insert(0, sys.argv[1])
+import make_demo_image
+make_demo_image.main(sys.argv[2])
+with zipfile.ZipFile(sys.argv[2], "a", zipfile.ZIP_DEFLATED) as image:
+    image.writestr("日本/データ Ω.txt", "unicode\r\n")
+    image.writestr("Tief " + "Ω" * 40 + "/" + "x" * 150 + "/" + "中" * 60 + "/Ende.txt", "deep\r\n")
+PY
 cp "$program" "$scratch/source/Install.exe"
-# What the installation must hold, as another program extracts it, and the manifest it makes.
-(cd "$scratch/expected" && unzip -q ../source/image.zip)
-unzip -Z1 "$scratch/source/image.zip" | sed 's|/|\\|g; s/$/\r/' > "$scratch/expected.dat"
+# What the installation must hold, as another program extracts it, and the manifest it makes:
+# UTF-8 behind its mark, as the names go beyond ASCII. (Python reads the names whatever the
+# locale of the machine running the test.)
+python3 - "$scratch/source/image.zip" "$scratch/expected" "$scratch/expected.dat" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as image:
+    image.extractall(sys.argv[2])
+    names = image.namelist()
+with open(sys.argv[3], "wb") as manifest:
+    manifest.write(b"\xef\xbb\xbf" + "".join(n.replace("/", "\\") + "\r\n" for n in names).encode("utf-8"))
+PY
 
 # Self-contained: the program imports nothing but the system's DLLs.
 foreign=$("$objdump" -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p' |

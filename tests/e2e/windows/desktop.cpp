@@ -69,15 +69,33 @@ class THandle final {
   HANDLE FHandle;
 };
 
+// The driver's text is UTF-8, as the program's is: the wide calls carry every name.
+std::wstring Wide(const std::string& text) {
+  const int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(count > 0 ? count : 0), L'\0');
+  if (count > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), count);
+  return wide;
+}
+
+std::string Utf8(const std::wstring& text) {
+  const int count =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(count > 0 ? count : 0), '\0');
+  if (count > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), count, nullptr, nullptr);
+  }
+  return utf8;
+}
+
 }  // namespace
 
 TProcess::TProcess(const std::string& program, const std::string& commandLine, const std::string& directory) {
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
-  std::string line = commandLine;  // CreateProcessA may write into its command line
-  if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
-                      &started)) {
+  std::wstring line = Wide(commandLine);  // CreateProcessW may write into its command line
+  if (!CreateProcessW(Wide(program).c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, Wide(directory).c_str(),
+                      &startup, &started)) {
     throw std::runtime_error("cannot start " + program + " (error " + std::to_string(GetLastError()) + ")");
   }
   FProcess = reinterpret_cast<std::uintptr_t>(started.hProcess);
@@ -143,11 +161,11 @@ std::string ClassName(TWindow window) {
 
 std::string Text(TWindow window) {
   // WM_GETTEXT reaches into the other process for us; its length first, for a text of any size.
-  const auto length = SendMessageA(Handle(window), WM_GETTEXTLENGTH, 0, 0);
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const auto got = SendMessageA(Handle(window), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  const auto length = SendMessageW(Handle(window), WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const auto got = SendMessageW(Handle(window), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(got));
-  return text;
+  return Utf8(text);
 }
 
 bool Visible(TWindow window) { return IsWindowVisible(Handle(window)) != FALSE; }
@@ -221,7 +239,7 @@ TWindow Focus(TWindow topLevel) {
 void Click(TWindow button) { PostMessageA(Handle(button), BM_CLICK, 0, 0); }
 
 void SetText(TWindow edit, const std::string& text) {
-  SendMessageA(Handle(edit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  SendMessageW(Handle(edit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
 }
 
 void PressKey(TWindow target, unsigned key) {

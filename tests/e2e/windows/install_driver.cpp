@@ -92,9 +92,10 @@ bool SamePath(std::string a, std::string b) {
   return Lower(a) == Lower(b);
 }
 
+// The lines of a manifest; one with names beyond ASCII starts with the UTF-8 mark.
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
-  std::size_t start = 0;
+  std::size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
   for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
     lines.push_back(text.substr(start, end - start));
   }
@@ -350,7 +351,8 @@ void TScenario::Install(TProcess& installer) {
   FChecks.Check(typedWhole,
                 "the directory field takes " + Utf8(typed) + " as typed (" + Utf8(WideText(w.EditDir)) + ")");
 
-  FInstallDir = programFiles + "\\Qel Tests\\Qel Orvane";
+  // A folder named in Chinese and Greek, as a user anywhere may name it.
+  FInstallDir = programFiles + "\\Qel Tests\\\xE4\xB8\xAD\xE6\x96\x87 Qel \xCE\xA9";
   SetText(w.EditDir, FInstallDir);
   FChecks.Check(Text(w.EditDir) == FInstallDir, "the directory field takes " + FInstallDir);
   Capture(w.Form, Shot("2-directory"));
@@ -383,7 +385,7 @@ void TScenario::KilledAndStartedAgain(const std::string& program, const std::str
   const std::string programFiles =
       RegistryString(THive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir").value_or("C:");
   const std::string directory = programFiles + "\\Qel Tests\\Killed";
-  SetEnvironment("QEL_STOP_AT_POINT", "8");  // a few files into the extraction
+  SetEnvironment("QEL_STOP_AT_POINT", "12");  // a few files into the extraction
   {
     TProcess installer(program, "\"" + program + "\"", folder);
     SetEnvironment("QEL_STOP_AT_POINT", "");
@@ -496,6 +498,13 @@ void TScenario::Run() {
                     manifest.find("Microsoft.Windows.Common-Controls") != std::string::npos &&
                     manifest.find("dpiAware") != std::string::npos,
                 "the program's manifest asks for administrator rights, common controls 6 and DPI awareness");
+  // The user's profile named beyond any one code page: the Start-menu folder lies in it.
+  const std::string programs = "C:\\users\\J\xC3\xB6rg \xCE\xA9\xE4\xB8\xAD\\Start Menu\\Programs";
+  for (const char* shellFolders : {"User Shell Folders", "Shell Folders"}) {
+    SetRegistryString(THive::CurrentUser, std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\") + shellFolders,
+                      "Programs", programs);
+  }
+  FChecks.Check(SamePath(ProgramsFolder(), programs), "the user's Programs folder is " + programs + " (" + ProgramsFolder() + ")");
   KilledAndStartedAgain(program, folder);
   {
     // A manifest asking for administrator rights must not keep the program from starting.

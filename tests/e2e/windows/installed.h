@@ -1,5 +1,5 @@
 // What an installation leaves on a Windows machine, read back the way other programs read it:
-// files, registry values and shell links. Paths are ANSI text with "\" separators. Nothing
+// files, registry values and shell links. Paths are UTF-8 text with "\" separators, any length. Nothing
 // here raises; a missing file, key or link reads as absent.
 #pragma once
 
@@ -14,16 +14,18 @@ enum class THive { LocalMachine, CurrentUser };
 // The string value, or nothing when the key or the value is missing or not a string.
 std::optional<std::string> RegistryString(THive hive, const std::string& key, const std::string& value);
 bool RegistryKeyExists(THive hive, const std::string& key);
+// Sets a string value, making the key where it is missing.
+bool SetRegistryString(THive hive, const std::string& key, const std::string& value, const std::string& data);
 
 struct TShellLinkFields {
   std::string Target;
   std::string Arguments;
   std::string WorkingDirectory;
 };
-// The link file loaded through IShellLinkA and IPersistFile.
+// The link file loaded through IShellLinkW and IPersistFile.
 std::optional<TShellLinkFields> LoadShellLink(const std::string& linkFile);
 
-// The per-user Start-menu programs folder, as the shell names it.
+// The per-user Start-menu programs folder, as the shell names it (made where missing).
 std::string ProgramsFolder();
 
 bool FileExists(const std::string& path);
