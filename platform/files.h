@@ -1,5 +1,6 @@
 // The kernel32 subset the program uses: files, attributes, times, directories.
-// All names are ANSI (Windows-1252) text with "\" separators, as Windows holds them.
+// All names are UTF-8 text with "\" separators, of any length: on Windows they reach the wide
+// calls, a long one with the "\\?\" prefix.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
-// The registry: the advapi32 subset the installer uses. Key and value names are ANSI text and
-// compare ignoring case. The installer's registry cursor is built on these calls.
+// The registry: the advapi32 subset the installer uses. Key and value names and string data are
+// UTF-8 text; names compare ignoring case. The installer's registry cursor is built on these calls.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The shell services the installer uses: the Start-menu programs folder, shell links, file
-// operations and launching programs. Paths are ANSI text with "\" separators.
+// operations and launching programs. Paths are UTF-8 text with "\" separators.
 #pragma once
 
 #include <cstdint>
