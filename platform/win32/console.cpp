@@ -6,7 +6,6 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/process.h"
-#include "platform/win32/folder_walk.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/windows_api.h"
 
@@ -165,21 +164,4 @@ unsigned long ProcessId() { return GetCurrentProcessId(); }
 
 // The shell cannot reach paths beyond the classic limit, so the tree is walked here, every
 // name through the platform's own calls; a read-only file is deleted all the same.
-bool RemoveTree(const std::string& path) {
-  std::string folder = path;
-  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  bool ok = true;
-  win32::ForEachEntry(folder, [&](const std::string& child, DWORD attributes) {
-    if (win32::IsRealFolder(attributes)) {
-      ok = RemoveTree(child) && ok;
-    } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      ok = RemoveDir(child) && ok;
-    } else {
-      FileSetAttr(child, FILE_ATTRIBUTE_NORMAL);
-      ok = DeleteFile(child) && ok;
-    }
-  });
-  return RemoveDir(folder) && ok;
-}
-
 }  // namespace qel::platform
