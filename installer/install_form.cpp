@@ -1,7 +1,7 @@
 #include "installer/install_form.h"
 
 #include "installer/installation.h"
-#include "installer/registry_cursor.h"
+#include "installer/setup_log.h"
 #include "installer/suite.h"
 #include "installer/uninstallation.h"
 #include "platform/disk_space.h"
@@ -24,17 +24,6 @@ std::string SizeText(std::uint64_t bytes) {
   // Whole units and the tenths of the rest apart: bytes * 10 could wrap for a forged size.
   const std::uint64_t tenths = bytes / unit * 10 + (bytes % unit * 10 + unit - 1) / unit;
   return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + (unit == MB ? " MB" : " GB");
-}
-
-// The message of the error being handled, for the page that stays after it.
-std::string CurrentErrorText() {
-  try {
-    throw;
-  } catch (const std::exception& error) {
-    return error.what();
-  } catch (...) {
-    return "Unknown error";
-  }
 }
 
 // The first line of a message: the page has room for one.
@@ -77,6 +66,8 @@ TInstallForm::TInstallForm(std::vector<std::string> arguments, std::string progr
       ExitButton(Add<platform::TButton>("ExitButton")),
       FArguments(std::move(arguments)),
       FProgramFile(std::move(programFile)) {
+  // Until the work says otherwise, the window ends with nothing done.
+  ExitCode = installer::ExitCode(TExitStatus::esCancelled);
   BuildLayout();
 }
 
@@ -132,10 +123,7 @@ void TInstallForm::BuildLayout() {
   ExitButton.SetCaption("Cancel");
   ExitButton.Cancel = true;
 
-  Zipper.SetZipName(ImageName);
-  Zipper.SetRecreateDirs(true);
-  Zipper.SetOverwriteMode(archive::TUZOverwriteMode::Always);
-  Zipper.SetDoAll(true);
+  TInstallation::ConfigureArchive(Zipper);
   Zipper.OnFilePercentDone = [this](base::TObject& sender, std::int32_t percent) { ZipperFilePercentDone(sender, percent); };
   Zipper.OnTotalPercentDone = [this](base::TObject& sender, std::int32_t percent) { ZipperTotalPercentDone(sender, percent); };
 
@@ -152,15 +140,7 @@ void TInstallForm::FormShow(platform::TControl&) {
   FSkipExitQuery = false;
   // A run cut short is put right before this one changes anything.
   TInstallation::RecoverInterrupted(*this);
-  {
-    TRegistryCursor registry;
-    registry.SetRootKey(platform::RegistryLocalMachine);
-    registry.OpenKey("SOFTWARE", false);
-    registry.OpenKey("Microsoft", false);
-    registry.OpenKey("Windows", false);
-    EditDir.SetText(registry.ReadString("CurrentVersion", "ProgramFilesDir", "C:") + "\\" + PublisherFolder + "\\" +
-                    SuiteName);
-  }
+  EditDir.SetText(FPresetDirectory.empty() ? TInstallation::DefaultDirectory() : FPresetDirectory);
   // Byte for byte: "U", "/u" or "-u" install.
   if (!FArguments.empty() && FArguments.front() == UninstallArgument) DoUninstall();
   llStepInfo.SetCaption(WelcomeStep);
@@ -295,16 +275,22 @@ void TInstallForm::DoInstall() {
     FSkipExitQuery = true;
     installation.PutInPlace();
   } catch (...) {
+    // First, while the system's last error is still the failure's own.
+    const TExitStatus status = StatusOfError(std::current_exception(), TExitStatus::esRolledBack);
+    const std::string message = ErrorText(std::current_exception());
+    SetupLog().Error(message);
     // Half a suite helps nobody: what was changed is undone before the error is shown, and the
     // page then says what failed and offers the way out.
     installation.RollBack();
-    ShowFailure(CurrentErrorText());
+    ShowFailure(message);
+    ExitCode = installer::ExitCode(status);
     throw;
   }
   // The suite stands from here on, entries lost or not; the loss report names them.
   ClosingNote = std::string(SuiteName) + " was installed in " + directory +
                 (installation.LostEntries().empty() ? "." : ", but not completely.");
   installation.Conclude();
+  ExitCode = installer::ExitCode(installation.Outcome());
   Close();
 }
 
@@ -332,9 +318,12 @@ void TInstallForm::DoUninstall() {
     try {
       uninstallation.Run();
     } catch (...) {
+      ExitCode = installer::ExitCode(StatusOfError(std::current_exception(), TExitStatus::esWriteFailed));
+      SetupLog().Error(ErrorText(std::current_exception()));
       Close();
       throw;
     }
+    ExitCode = installer::ExitCode(uninstallation.Outcome());
   }
   Close();
 }
@@ -354,6 +343,11 @@ bool TInstallForm::Ask(const std::string& question) {
 }
 
 void TInstallForm::Tell(const std::string& notice, const std::string& caption, TNoticeKind kind) {
+  if (kind == TNoticeKind::nkError) {
+    SetupLog().Error(notice);
+  } else {
+    SetupLog().Notice(notice);
+  }
   const std::uint32_t icon = kind == TNoticeKind::nkError ? platform::mbIconStop : platform::mbIconInformation;
   platform::ShowMessageBox(notice, caption, platform::mbOK | icon);
 }

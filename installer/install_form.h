@@ -65,6 +65,8 @@ class TInstallForm final : public platform::TForm, private TProgressSink, privat
   void DoUninstall();
 
   bool SkipExitQuery() const noexcept { return FSkipExitQuery; }
+  // The directory the directory page offers instead of the default (the command line's "/D=").
+  void PresetDirectory(std::string directory) { FPresetDirectory = std::move(directory); }
 
  private:
   void BuildLayout();
@@ -83,6 +85,7 @@ class TInstallForm final : public platform::TForm, private TProgressSink, privat
 
   std::vector<std::string> FArguments;
   std::string FProgramFile;
+  std::string FPresetDirectory;
   bool FSkipExitQuery = false;
   bool FFailed = false;  // the installation stopped on an error: nothing runs any more
   std::optional<std::uint64_t> FSpaceRequired;  // read from the archive once, on the directory page

@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "installer/registration.h"
+#include "installer/setup_log.h"
 #include "platform/process.h"
 
 namespace qel::installer {
@@ -227,6 +228,17 @@ bool TInstallJournal::Undo(const TRecord& record) {
   return false;
 }
 
+// The log's line for an undo that changed something; the journal's own folder is no news.
+void TInstallJournal::LogUndo(const TRecord& record) {
+  switch (record.Step) {
+    case TStep::Folder: LogChange(TLogChange::lcRemoved, TLogObject::loFolder, record.Path); return;
+    case TStep::AsideFolder: return;
+    case TStep::Created: LogChange(TLogChange::lcRemoved, TLogObject::loFile, record.Path); return;
+    case TStep::Replaced: LogChange(TLogChange::lcRestored, TLogObject::loFile, record.Path); return;
+    case TStep::Registry: SetupLog().Line("restored registry values as they were before: " + record.Path); return;
+  }
+}
+
 // After an undo failed: whether its change is still there to see. A replaced file counts as
 // long as the old one waits where it was set aside.
 bool TInstallJournal::Stayed(const TRecord& record) {
@@ -274,7 +286,15 @@ std::vector<std::string> TInstallJournal::RollBack() {
   };
   std::vector<const TRecord*> failed;
   for (auto record = FRecords.rbegin(); record != FRecords.rend(); ++record) {
-    if (!undo(*record)) failed.push_back(&*record);
+    // Logged only when the undo had something to do: a step that never happened is no news.
+    const bool there = record->Step == TStep::Registry ||
+                       platform::FileGetAttr(record->Step == TStep::Replaced ? record->Aside : record->Path) !=
+                           platform::InvalidFileAttributes;
+    if (undo(*record)) {
+      if (there) LogUndo(*record);
+    } else {
+      failed.push_back(&*record);
+    }
     platform::StopPointForTests();
   }
   // A folder can refuse while something in it is still on its way out (a file that another

@@ -82,6 +82,7 @@ class TInstallJournal final {
   void CloseFile(bool remove);
   std::string SetAsideFolder(const std::string& folder);
   static bool Undo(const TRecord& record);
+  static void LogUndo(const TRecord& record);
   static bool Stayed(const TRecord& record);
   static bool Finish(const TRecord& record);
   static std::string Line(const TRecord& record);

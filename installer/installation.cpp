@@ -14,8 +14,10 @@
 #include "base/text.h"
 #include "installer/file_utilities.h"
 #include "installer/manifest.h"
+#include "installer/registry_cursor.h"
 #include "installer/registration.h"
 #include "installer/shortcut.h"
+#include "installer/setup_log.h"
 #include "installer/start_menu.h"
 #include "installer/suite.h"
 #include "platform/files.h"
@@ -74,6 +76,7 @@ class TInstallation::TArchiveListener final {
       if (!FArchive.Filename(index).empty()) {
         // A file that cannot be set aside (a name too long for the journal's folder) could not
         // be put back by an undo: it is not replaced, and the entry is reported.
+        FReplacing = platform::FileExists(name);
         if (!FInstallation.FJournal.BeforeFile(name)) {
           skip = Refuse(index, "the file there could not be set aside, so it was left as it was");
           return;
@@ -89,14 +92,20 @@ class TInstallation::TArchiveListener final {
     archive.OnTotalPercentDone = [this](base::TObject&, std::int32_t percent) {
       FInstallation.FProgress.TotalPercentDone(percent);
     };
-    archive.OnEndUnZip = [this](base::TObject&, std::int32_t index, const std::string&) {
+    archive.OnEndUnZip = [this](base::TObject&, std::int32_t index, const std::string& name) {
       FInstallation.FExtractedBytes += ByteCount(FArchive.Entry(index).UncompressedSize);
+      FInstallation.LogCreatedFolders(name);
+      if (!FArchive.Filename(index).empty()) {
+        LogChange(FReplacing ? TLogChange::lcReplaced : TLogChange::lcCreated, TLogObject::loFile, name);
+      }
     };
     archive.OnSkippingFile = [this](base::TObject&, archive::TSkipReason reason, std::int32_t index) {
-      Lose(index, archive::SkipReasonText(reason));
+      // A file the system refused is the machine's trouble; any other loss is the image's.
+      Lose(index, archive::SkipReasonText(reason),
+           reason == archive::TSkipReason::srCannotCreate ? TExitStatus::esWriteFailed : TExitStatus::esBadImage);
     };
     archive.OnBadCRC = [this](base::TObject&, std::int32_t, std::int32_t, std::int32_t index) {
-      Lose(index, "damaged (CRC error)");
+      Lose(index, "damaged (CRC error)", TExitStatus::esBadImage);
     };
   }
   ~TArchiveListener() { Restore(FArchive, std::move(FSaved)); }
@@ -111,6 +120,7 @@ class TInstallation::TArchiveListener final {
     if (unexplained > 0) {
       FInstallation.FLost.push_back(base::IntToStr(unexplained) + (unexplained == 1 ? " more entry" : " more entries") +
                                     ": not extracted");
+      FInstallation.NoteLoss(FInstallation.FLost.back(), TExitStatus::esBadImage);
     }
   }
 
@@ -143,15 +153,16 @@ class TInstallation::TArchiveListener final {
   // the event's skip.
   bool Refuse(std::int32_t index, const std::string& reason) {
     FInstallation.FProgress.FileStarted(EntryPath(index), ++FStarted, FAnnounced);
-    Lose(index, reason);
+    Lose(index, reason, TExitStatus::esWriteFailed);
     return true;
   }
 
   // A lost entry wrote nothing: the working file an earlier install left there, set aside
   // for it, goes back at once, so a repair from a damaged image never costs a file that worked.
-  void Lose(std::int32_t index, const std::string& reason) {
+  void Lose(std::int32_t index, const std::string& reason, TExitStatus status) {
     ++FLosses;
     FInstallation.FLost.push_back(EntryPath(index) + ": " + reason);
+    FInstallation.NoteLoss(FInstallation.FLost.back(), status);
     if (FStartedName.first == index) FInstallation.FJournal.PutBack(FStartedName.second);
   }
 
@@ -159,6 +170,7 @@ class TInstallation::TArchiveListener final {
   archive::TUnZip& FArchive;
   THandlers FSaved;
   std::pair<std::int32_t, std::string> FStartedName{-1, {}};  // the entry in hand and its file
+  bool FReplacing = false;  // the entry in hand replaces a file
   std::int32_t FAnnounced = 0;
   std::int32_t FStarted = 0;
   std::size_t FLosses = 0;
@@ -198,6 +210,22 @@ TInstallJournal::TRecovery TInstallation::RecoverInterrupted(TUserDialogue& dial
   return recovery;
 }
 
+std::string TInstallation::DefaultDirectory() {
+  TRegistryCursor registry;
+  registry.SetRootKey(platform::RegistryLocalMachine);
+  registry.OpenKey("SOFTWARE", false);
+  registry.OpenKey("Microsoft", false);
+  registry.OpenKey("Windows", false);
+  return registry.ReadString("CurrentVersion", "ProgramFilesDir", "C:") + "\\" + PublisherFolder + "\\" + SuiteName;
+}
+
+void TInstallation::ConfigureArchive(archive::TUnZip& archive) {
+  archive.SetZipName(ImageName);
+  archive.SetRecreateDirs(true);
+  archive.SetOverwriteMode(archive::TUZOverwriteMode::Always);
+  archive.SetDoAll(true);
+}
+
 bool TInstallation::AcceptsDirectory(const std::string& directory) {
   if (directory.size() >= 3 && directory[1] == ':' && directory[2] == '\\') return true;
   return directory.size() >= 3 && directory[0] == '\\' && directory[1] == '\\';
@@ -205,6 +233,8 @@ bool TInstallation::AcceptsDirectory(const std::string& directory) {
 
 void TInstallation::Extract() {
   FLost.clear();
+  FLossStatus = TExitStatus::esDone;
+  FNewFolders.clear();
   FWritten.clear();
   FExtractedBytes = 0;
   TArchiveListener listener(*this, FArchive);
@@ -215,12 +245,16 @@ void TInstallation::Extract() {
     JournalEntryFolders();
     // Made here, not left to the archive, whose error would not say which folder it could not make.
     MakeFolder(FDirectory);
+    LogCreatedFolders(base::IncludeTrailingBackslash(platform::ExpandFileName(FDirectory)));
     listener.Settle(FArchive.UnZip());
   } catch (const TCancelled&) {
     FArchive.CloseZip();  // the extraction left it open when it was stopped
   } catch (const archive::EIncompleteZip& error) {
     throw archive::EIncompleteZip(ArchiveErrorText(FArchive.ZipName(), error));
   } catch (const archive::EFatalUnzipError& error) {
+    throw archive::EFatalUnzipError(ArchiveErrorText(FArchive.ZipName(), error));
+  } catch (const base::EFOpenError& error) {
+    // The image, or a volume of it, is missing: the image's fault as much as a damaged one.
     throw archive::EFatalUnzipError(ArchiveErrorText(FArchive.ZipName(), error));
   }
 }
@@ -234,16 +268,49 @@ void TInstallation::RecordWritten(const std::string& fullName) {
   }
 }
 
+void TInstallation::NoteMissingFolders(std::string folder) {
+  if (!SetupLog().Active()) return;
+  for (folder = base::IncludeTrailingBackslash(folder); !platform::DirectoryExists(base::ExcludeTrailingBackslash(folder));
+       folder = base::ExtractFilePath(base::ExcludeTrailingBackslash(folder))) {
+    if (!FNewFolders.emplace(base::UpperCase(folder), folder).second) break;
+  }
+}
+
+void TInstallation::LogCreatedFolders(const std::string& path) {
+  std::vector<std::string> made;
+  for (std::string folder = base::ExtractFilePath(path);;
+       folder = base::ExtractFilePath(base::ExcludeTrailingBackslash(folder))) {
+    const auto found = FNewFolders.find(base::UpperCase(folder));
+    if (found == FNewFolders.end()) break;
+    made.push_back(found->second);
+    FNewFolders.erase(found);
+  }
+  // The outermost first, as they were made.
+  for (auto folder = made.rbegin(); folder != made.rend(); ++folder) {
+    LogChange(TLogChange::lcCreated, TLogObject::loFolder, base::ExcludeTrailingBackslash(*folder));
+  }
+}
+
+void TInstallation::NoteLoss(const std::string& loss, TExitStatus status) {
+  SetupLog().Error("not extracted: " + loss);
+  // A file that could not be written says more about what to do than a damaged entry.
+  if (FLossStatus != TExitStatus::esWriteFailed) FLossStatus = status;
+}
+
 void TInstallation::JournalEntryFolders() {
   const std::string directory = base::IncludeTrailingBackslash(platform::ExpandFileName(FDirectory));
   FJournal.BeforeFolder(directory);
+  NoteMissingFolders(directory);
   // Each folder once: an archive names a folder with every entry in it.
   std::unordered_set<std::string> seen;
   for (std::int32_t i = 0; i < FArchive.Count(); ++i) {
     if (FArchive.Pathname(i).empty() || !seen.insert(base::UpperCase(FArchive.Pathname(i))).second) continue;
     // A folder the archive names outside the directory is not extracted at all.
     const std::string folder = platform::ExpandFileName(directory + FArchive.Pathname(i));
-    if (base::SameText(folder.substr(0, directory.size()), directory)) FJournal.BeforeFolder(folder);
+    if (base::SameText(folder.substr(0, directory.size()), directory)) {
+      FJournal.BeforeFolder(folder);
+      NoteMissingFolders(folder);
+    }
   }
 }
 
@@ -256,14 +323,17 @@ bool TInstallation::BeforeReplacing(const std::string& fileName) {
 void TInstallation::ReplaceShortcut(const std::string& target, const std::string& linkName,
                                     const std::string& arguments) {
   const std::string existing = linkName + ".lnk";
+  const bool existed = platform::FileExists(existing);
   // One that cannot be set aside is deleted; one that stays all the same gets a numbered name.
-  if (platform::FileExists(existing) && !BeforeReplacing(existing)) {
+  if (existed && !BeforeReplacing(existing)) {
     platform::DeleteFile(existing);
   } else {
     FJournal.Created(existing);  // before the link is made, as every change is recorded
   }
   const std::string made = CreateShortcut(target, linkName, arguments);
-  if (!base::SameText(made, existing)) FJournal.Created(made);
+  const bool replaced = base::SameText(made, existing);
+  if (!replaced) FJournal.Created(made);
+  LogChange(replaced && existed ? TLogChange::lcReplaced : TLogChange::lcCreated, TLogObject::loLink, made);
 }
 
 void TInstallation::PutInPlace() {
@@ -275,10 +345,15 @@ void TInstallation::PutInPlace() {
   // The program may run from the directory itself: its copy onto itself fails on its own,
   // and the running file is not to be moved.
   const std::string copy = FInstallDir + base::ExtractFileName(FProgramFile);
+  const bool copyExisted = platform::FileExists(copy);
   if (!base::SameText(platform::ExpandFileName(FProgramFile), platform::ExpandFileName(copy))) BeforeReplacing(copy);
   CopyFileTo(FProgramFile, FInstallDir);
-  BeforeReplacing(FInstallDir + ManifestName);
-  WriteManifest(FWritten, FInstallDir + ManifestName);
+  LogChange(copyExisted ? TLogChange::lcReplaced : TLogChange::lcCreated, TLogObject::loFile, copy);
+  const std::string manifest = FInstallDir + ManifestName;
+  const bool manifestExisted = platform::FileExists(manifest);
+  BeforeReplacing(manifest);
+  WriteManifest(FWritten, manifest);
+  LogChange(manifestExisted ? TLogChange::lcReplaced : TLogChange::lcCreated, TLogObject::loFile, manifest);
   // The uninstaller is the copy just made, under the name this program has: a renamed
   // download uninstalls as well.
   const std::string uninstaller = base::ExtractFileName(FProgramFile);

@@ -10,8 +10,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "installer/exit_status.h"
 #include "installer/install_journal.h"
 #include "installer/registration.h"
 #include "installer/procedure_host.h"
@@ -35,6 +37,13 @@ class TInstallation final {
   // A full path, on a drive ("C:\...") or a network share ("\\server\..."). Anything else
   // would scatter the suite wherever the program happens to run.
   static bool AcceptsDirectory(const std::string& directory);
+  // Where the suite goes unless the user says otherwise: the machine's program folder
+  // ("C:" when the registry names none), then "\Qel\Qel Orvane". Raises ERegistryException
+  // when the registry holds that folder as something other than text.
+  static std::string DefaultDirectory();
+  // The settings every installation reads the image with: "image.zip" in the current
+  // directory, folders re-created, every file replaced, every entry extracted.
+  static void ConfigureArchive(archive::TUnZip& archive);
 
   // At every start, before anything else: a run that was cut short (killed, a power cut) left
   // its journal; it is rolled back now, or its commit finished, and the user is told what was
@@ -70,6 +79,10 @@ class TInstallation final {
   // Otherwise tells the user, as an error, which entries are missing.
   void Conclude();
 
+  // How the installation ended once PutInPlace returned: done, or with entries lost to a
+  // damaged image or to files that could not be written.
+  TExitStatus Outcome() const noexcept { return FLossStatus; }
+
   // The archive paths of the entries lost in extraction, each with the reason.
   const std::vector<std::string>& LostEntries() const noexcept { return FLost; }
 
@@ -77,6 +90,11 @@ class TInstallation final {
   class TArchiveListener;
 
   std::string LossReport() const;
+  // The log's lines for the folders the extraction makes: those missing from folder up are
+  // noted before, and each is logged once a file below path (or path itself) is written.
+  void NoteMissingFolders(std::string folder);
+  void LogCreatedFolders(const std::string& path);
+  void NoteLoss(const std::string& loss, TExitStatus status);
   // Journals the folders the archive's entries need below the directory, before extraction.
   void JournalEntryFolders();
   // A file of the suite that is about to be replaced: read-only ones are made writable, and
@@ -96,9 +114,11 @@ class TInstallation final {
   std::vector<std::string> FLost;
   std::uint64_t FExtractedBytes = 0;
   TInstallJournal FJournal;
-  std::vector<std::string> FWritten;  // below the directory, in the order of extraction
+  std::vector<std::string> FWritten;
+  std::unordered_map<std::string, std::string> FNewFolders;  // upper case -> as spelt, ending in "\"  // below the directory, in the order of extraction
   TRegistrationScope FScope = TRegistrationScope::AllUsers;
   bool FCancelRequested = false;
+  TExitStatus FLossStatus = TExitStatus::esDone;
 };
 
 }  // namespace qel::installer

@@ -8,6 +8,7 @@
 
 #include "base/format.h"
 #include "installer/registry_cursor.h"
+#include "installer/setup_log.h"
 #include "installer/suite.h"
 
 namespace qel::installer {
@@ -69,48 +70,85 @@ class TOpenedKey final {
   std::int32_t FResult;
 };
 
-void SetString(const TOpenedKey& key, const std::string& name, const std::string& value) {
-  if (platform::RegistrySetString(key.Key(), name, value) != RegistrySuccess) {
-    throw ERegistryException(base::Format("Failed to set data for '%s'", {name}));
-  }
+std::string RootName(platform::RegistryKey root) {
+  return root == platform::RegistryLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
 }
 
-void SetDword(const TOpenedKey& key, const std::string& name, std::uint32_t value) {
-  if (platform::RegistrySetDword(key.Key(), name, value) != RegistrySuccess) {
-    throw ERegistryException(base::Format("Failed to set data for '%s'", {name}));
-  }
+// A key as the log names it: its root, and its path below.
+struct TKeyName {
+  platform::RegistryKey Root;
+  std::string Path;
+  std::string Text() const { return RootName(Root) + "\\" + Path; }
+};
+
+bool HasValue(platform::RegistryKey key, const std::string& name) {
+  std::uint32_t type = 0;
+  std::string data;
+  return platform::RegistryQueryValue(key, name, type, data) == RegistrySuccess;
+}
+
+// Writes one value and logs it as created or replaced; data is what the log shows.
+template <class TWrite>
+void SetValue(const TOpenedKey& key, const TKeyName& keyName, const std::string& name, const std::string& data,
+              TWrite write) {
+  const bool existed = SetupLog().Active() && HasValue(key.Key(), name);
+  if (write() != RegistrySuccess) throw ERegistryException(base::Format("Failed to set data for '%s'", {name}));
+  LogChange(existed ? TLogChange::lcReplaced : TLogChange::lcCreated, TLogObject::loRegistryValue,
+            keyName.Text() + "\\" + name + " = " + data);
+}
+
+void SetString(const TOpenedKey& key, const TKeyName& keyName, const std::string& name, const std::string& value) {
+  SetValue(key, keyName, name, value, [&] { return platform::RegistrySetString(key.Key(), name, value); });
+}
+
+void SetDword(const TOpenedKey& key, const TKeyName& keyName, const std::string& name, std::uint32_t value) {
+  SetValue(key, keyName, name, std::to_string(value), [&] { return platform::RegistrySetDword(key.Key(), name, value); });
 }
 
 // The entry below root's list of installed software. False, with no value written, when the
 // hive refuses the key; a value it then refuses raises.
 bool WriteUninstallEntry(platform::RegistryKey root, const TRegistration& registration) {
-  const TOpenedKey entry(root, UninstallEntryPath(), true);
+  const TKeyName name{root, UninstallEntryPath()};
+  const TOpenedKey entry(root, name.Path, true);
   if (entry.Result() != RegistrySuccess) return false;
   const std::string& dir = registration.InstallDir;
-  SetString(entry, "DisplayName", SuiteName);
-  SetString(entry, "UninstallString", UninstallCommand(dir + registration.Uninstaller));
-  SetString(entry, "DisplayIcon", dir + MainProgram);
-  SetString(entry, "DisplayVersion", SuiteVersion);
-  SetString(entry, "Publisher", PublisherFolder);
-  SetString(entry, "InstallLocation", dir);
-  SetDword(entry, "EstimatedSize", registration.EstimatedSizeKB);
+  SetString(entry, name, "DisplayName", SuiteName);
+  SetString(entry, name, "UninstallString", UninstallCommand(dir + registration.Uninstaller));
+  // What deployment tools run to uninstall with nobody at the screen.
+  SetString(entry, name, "QuietUninstallString", QuietUninstallCommand(dir + registration.Uninstaller));
+  SetString(entry, name, "DisplayIcon", dir + MainProgram);
+  SetString(entry, name, "DisplayVersion", SuiteVersion);
+  SetString(entry, name, "Publisher", PublisherFolder);
+  SetString(entry, name, "InstallLocation", dir);
+  SetDword(entry, name, "EstimatedSize", registration.EstimatedSizeKB);
   // The setup has no Change or Repair mode: installing again is the repair.
-  SetDword(entry, "NoModify", 1);
-  SetDword(entry, "NoRepair", 1);
+  SetDword(entry, name, "NoModify", 1);
+  SetDword(entry, name, "NoRepair", 1);
   return true;
 }
 
 // Removes the entry below root; false when it is there afterwards. Only "not found" says it is
 // gone: a key this user may not open is still there.
 bool RemoveUninstallEntry(platform::RegistryKey root) {
-  if (TOpenedKey(root, UninstallEntryPath()).Result() == RegistryKeyNotFound) return true;
+  const TKeyName name{root, UninstallEntryPath()};
+  std::vector<std::string> values;
+  {
+    const TOpenedKey entry(root, name.Path);
+    if (entry.Result() == RegistryKeyNotFound) return true;
+    for (const std::string& value : UninstallEntryValues) {
+      if (SetupLog().Active() && HasValue(entry.Key(), value)) values.push_back(value);
+    }
+  }
   {
     TRegistryCursor registry;
     registry.SetRootKey(root);
     const std::vector<std::string> names = UninstallEntryNames();
     if (registry.OpenKey(JoinPath(names, names.size() - 1), false)) registry.DeleteKey(SuiteName);
   }
-  return TOpenedKey(root, UninstallEntryPath()).Result() == RegistryKeyNotFound;
+  if (TOpenedKey(root, name.Path).Result() != RegistryKeyNotFound) return false;
+  for (const std::string& value : values) LogChange(TLogChange::lcRemoved, TLogObject::loRegistryValue, name.Text() + "\\" + value);
+  LogChange(TLogChange::lcRemoved, TLogObject::loRegistryKey, name.Text());
+  return true;
 }
 
 std::optional<std::uint32_t> DwordOf(const std::string& data) {
@@ -191,6 +229,10 @@ std::string UninstallCommand(const std::string& program) {
   return "\"" + program + "\" " + UninstallArgument;
 }
 
+std::string QuietUninstallCommand(const std::string& program) {
+  return UninstallCommand(program) + " " + SilentSwitch;
+}
+
 TRegistrationScope RegisterSuite(const TRegistration& registration) {
   TRegistrationScope scope = TRegistrationScope::AllUsers;
   if (!WriteUninstallEntry(platform::RegistryLocalMachine, registration)) {
@@ -202,7 +244,14 @@ TRegistrationScope RegisterSuite(const TRegistration& registration) {
   TRegistryCursor registry;
   registry.OpenKey(PublisherFolder, true);
   registry.OpenKey(SuiteName, true);
-  registry.WriteString(OptionSection, "Program Path", registration.InstallDir + MainProgram);
+  const std::string programPath = registration.InstallDir + MainProgram;
+  const std::string optionPath = std::string("Software\\") + PublisherFolder + "\\" + SuiteName + "\\" + OptionSection;
+  const TOpenedKey option(platform::RegistryCurrentUser, optionPath);
+  const bool existed = SetupLog().Active() && option.Result() == RegistrySuccess && HasValue(option.Key(), "Program Path");
+  registry.WriteString(OptionSection, "Program Path", programPath);
+  LogChange(existed ? TLogChange::lcReplaced : TLogChange::lcCreated, TLogObject::loRegistryValue,
+            RootName(platform::RegistryCurrentUser) + "\\Software\\" + PublisherFolder + "\\" + SuiteName + "\\" +
+                OptionSection + "\\Program Path = " + programPath);
   return scope;
 }
 

@@ -32,6 +32,8 @@ TRegistrationScope RegisterSuite(const TRegistration& registration);
 // The command the list of installed software runs to uninstall: the program's path in
 // quotes, so a path with blanks cannot be taken for a shorter program, then the argument.
 std::string UninstallCommand(const std::string& program);
+// The same for an uninstall with nobody at the screen: the command, then "/S".
+std::string QuietUninstallCommand(const std::string& program);
 
 // Removes the suite's entry, with everything below it, from the machine's and the user's list
 // of installed software, wherever it is. False when an entry is still there afterwards (the

@@ -21,6 +21,8 @@ inline constexpr const char* MainProgram = "Dovra.exe";
 // The installer's usual name, and the argument that makes it the uninstaller.
 inline constexpr const char* InstallerFile = "Install.exe";
 inline constexpr const char* UninstallArgument = "u";
+// The switch of an unattended run, as deployment tools pass it.
+inline constexpr const char* SilentSwitch = "/S";
 // The uninstaller cannot delete its own file while it runs: a copy of it in the temporary
 // folder, started with this argument, the uninstaller's process id and its path, removes
 // it once it has ended.

@@ -10,6 +10,7 @@
 #include "installer/file_utilities.h"
 #include "installer/manifest.h"
 #include "installer/registration.h"
+#include "installer/setup_log.h"
 #include "installer/start_menu.h"
 #include "installer/suite.h"
 #include "installer/uninstaller_copy.h"
@@ -103,9 +104,11 @@ bool TUninstallation::PathBelow(const std::string& folder, const std::string& li
 void TUninstallation::Run() {
   const std::string manifest = FProgramFolder + ManifestName;
   std::vector<std::string> lines;
+  FManifestUnreadable = false;
   try {
     lines = ReadManifest(manifest);
   } catch (const base::EFOpenError& error) {
+    FManifestUnreadable = true;
     FDialogue.Tell("Qel Orvane was not removed: the list of its files cannot be read.\r\n" + std::string(error.what()) +
                        "\r\n\r\nNothing was changed; Qel Orvane stays in " + FProgramFolder + ".",
                    NoticeCaption, TNoticeKind::nkError);
@@ -136,9 +139,14 @@ void TUninstallation::Remove(const std::vector<std::string>& lines) {
   if (platform::FileExists(manifest) ||
       (!RemoveUninstallerFile(FProgramFile) && platform::FileExists(FProgramFile))) {
     FLeft.push_back(FProgramFile);
+  } else if (platform::FileExists(FProgramFile)) {
+    SetupLog().Line("to be removed once the uninstaller has ended: file " + FProgramFile);
+  } else {
+    LogChange(TLogChange::lcRemoved, TLogObject::loFile, FProgramFile);
   }
   if (!RemoveMenuFolder()) FLeft.push_back(SuiteMenuFolder());
-  if (!UnregisterSuite()) FLeft.push_back("the entry in the list of installed programs (it needs administrator rights)");
+  FRegistrationLeft = !UnregisterSuite();
+  if (FRegistrationLeft) FLeft.push_back("the entry in the list of installed programs (it needs administrator rights)");
 }
 
 std::vector<std::string> TUninstallation::RemoveListedFiles(const std::vector<std::string>& paths) {
@@ -161,6 +169,12 @@ std::vector<std::string> TUninstallation::RemoveListedFiles(const std::vector<st
     for (std::size_t i = first; i < end; ++i) deleteList += files[i] + '\0';
     deleteList += '\0';
     ShellFileOp(0, platform::foDelete, deleteList, false, deleteList);
+    // One more look at each file only for the log: without one, the batch costs no lookups.
+    if (SetupLog().Active()) {
+      for (std::size_t i = first; i < end; ++i) {
+        if (!platform::FileExists(files[i])) LogChange(TLogChange::lcRemoved, TLogObject::loFile, files[i]);
+      }
+    }
     Advance(end);
   }
   return files;
@@ -172,7 +186,11 @@ std::vector<std::string> TUninstallation::RemoveCreatedFolders(const std::vector
   std::vector<std::string> stayed;
   for (std::size_t i = 0; i < folders.size(); ++i) {
     const std::string name = base::ExcludeTrailingBackslash(folders[i]);
-    if (!platform::RemoveDir(name) && platform::DirectoryExists(name)) stayed.push_back(folders[i]);
+    if (platform::RemoveDir(name)) {
+      LogChange(TLogChange::lcRemoved, TLogObject::loFolder, name);
+    } else if (platform::DirectoryExists(name)) {
+      stayed.push_back(folders[i]);
+    }
     Advance(FFileCount + i + 1);
   }
   return stayed;
@@ -189,18 +207,24 @@ void TUninstallation::RemoveWhatStayed(const std::vector<std::string>& files, co
     if (!suspect.count(SeenKey(base::ExtractFilePath(file))) || !platform::FileExists(file)) continue;
     const std::uint32_t attributes = platform::FileGetAttr(file);
     if ((attributes & platform::faReadOnly) != 0) platform::FileSetAttr(file, attributes & ~platform::faReadOnly);
-    if (platform::DeleteFile(file)) continue;
+    if (platform::DeleteFile(file)) {
+      LogChange(TLogChange::lcRemoved, TLogObject::loFile, file);
+      continue;
+    }
     if (platform::DeleteFileAtReboot(file)) {
       FScheduled.push_back(file);
+      LogChange(TLogChange::lcScheduled, TLogObject::loFile, file);
     } else {
+      SetupLog().Error("cannot remove the file " + file + ": " + platform::LastErrorText());
       FLeft.push_back(file);
     }
   }
   // Emptied now, or holding something that is not the suite's (the user's files, one left in use).
   for (const std::string& folder : stayed) {
     const std::string name = base::ExcludeTrailingBackslash(folder);
-    if (!platform::RemoveDir(name) && platform::LastErrorCode() != platform::ErrorDirNotEmpty &&
-        platform::DirectoryExists(name)) {
+    if (platform::RemoveDir(name)) {
+      LogChange(TLogChange::lcRemoved, TLogObject::loFolder, name);
+    } else if (platform::LastErrorCode() != platform::ErrorDirNotEmpty && platform::DirectoryExists(name)) {
       FLeft.push_back(folder);
     }
   }
@@ -214,6 +238,12 @@ void TUninstallation::Advance(std::size_t done) {
   FTotalPercent = total;
   FProgress->FilePercentDone(Percent(std::min(done, FFileCount), FFileCount));
   FProgress->TotalPercentDone(total);
+}
+
+TExitStatus TUninstallation::Outcome() const noexcept {
+  if (FManifestUnreadable) return TExitStatus::esBadImage;
+  if (FLeft.empty()) return TExitStatus::esDone;
+  return FLeft.size() == 1 && FRegistrationLeft ? TExitStatus::esNoRights : TExitStatus::esWriteFailed;
 }
 
 void TUninstallation::Notify() {

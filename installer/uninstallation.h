@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/exit_status.h"
 #include "installer/procedure_host.h"
 
 namespace qel::installer {
@@ -37,6 +38,10 @@ class TUninstallation final {
   // system deletes at its next start are apart.
   const std::vector<std::string>& Left() const noexcept { return FLeft; }
   const std::vector<std::string>& Scheduled() const noexcept { return FScheduled; }
+  // How Run ended: done (files in use waiting for the next start included); the manifest could
+  // not be read (nothing removed); only the registration stayed, for want of rights; or
+  // something else stayed.
+  TExitStatus Outcome() const noexcept;
 
   // The full path below folder (which ends in "\") that a manifest line names, with "/"
   // read as "\"; false for a line that would leave the folder: "..", a drive, a UNC or
@@ -58,6 +63,8 @@ class TUninstallation final {
   TProgressSink* FProgress;
   std::vector<std::string> FLeft;
   std::vector<std::string> FScheduled;
+  bool FManifestUnreadable = false;
+  bool FRegistrationLeft = false;
   // The work of the removal under way, for the progress: files to delete, then folders.
   std::size_t FFileCount = 0;
   std::size_t FFolderCount = 0;

@@ -14,6 +14,12 @@ namespace qel::platform {
 // in the ANSI code page, which cannot spell every name.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
+// The command line behind the program's name as it was typed, quotes and blanks included, as
+// program text: what a switch that takes the rest of the line (NSIS's "/D=dir", a folder with
+// blanks and no quotes) must read. On Windows it is the wide command line itself; on POSIX,
+// where the shell has already split it, the arguments joined by single blanks.
+std::string CommandLineTail(int argc, char** argv);
+
 std::uint32_t CurrentProcessId();
 
 // Returns once the process with this id has ended; at once when no such process runs.

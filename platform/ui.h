@@ -59,6 +59,14 @@ struct TShownDialog {
   std::uint32_t Flags = 0;
 };
 
+// An unattended run (a silent install): from the call on no dialog is shown, for the rest of
+// the process. Each one is handed to note instead (so the run can log what it would have said)
+// and answered as the Escape key would answer it: Cancel, No, or OK for a box with only OK; a
+// file or directory dialog as cancelled. The shell's file operations then show neither their
+// progress nor their errors. A dialog script, while active, still takes precedence.
+void RunUnattended(std::function<void(const TShownDialog&)> note);
+bool Unattended();
+
 class TDialogScript final {
  public:
   static void Start();  // scripting on, queue and record cleared
@@ -71,6 +79,8 @@ class TDialogScript final {
 
   // Used by the platform implementations.
   static int NextAnswer(const TShownDialog& shown);
+  // Notes an unattended run's dialog and gives the answer it takes (see RunUnattended).
+  static int UnattendedAnswer(const TShownDialog& shown);
   static std::optional<std::string> NextChoice(const TShownDialog& shown);
   static void CountProcessMessages();
   static void RecordCursor(TCursorKind kind);

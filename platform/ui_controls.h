@@ -184,6 +184,9 @@ class TForm : public TControl {
   // front end that stays on the screen after the window (the terminal) shows it last; a
   // window has nowhere left to show it.
   std::string ClosingNote;
+  // What RunApplication returns once the window has closed: the outcome of the work the
+  // window ran, as the program's exit status.
+  int ExitCode = 0;
 
   std::function<void(TControl& Sender)> OnShow;
   std::function<void(TControl& Sender, bool& canClose)> OnCloseQuery;
@@ -206,7 +209,7 @@ class TApplication final {
 // The message loop: shows the form (firing OnShow), then draws the model and turns the
 // user's input into clicks, edits and close requests until a close is allowed. Errors that
 // escape a handler end in TApplication::ShowException, as in a real message loop. Returns
-// the program's exit code. The Win32 backend uses native controls; the POSIX one is a
+// the form's ExitCode. The Win32 backend uses native controls; the POSIX one is a
 // terminal front end that a script can drive one command a line.
 int RunApplication(TForm& mainForm);
 

@@ -21,6 +21,12 @@ std::function<void()>& MessagesHandler() {
   return handler;
 }
 
+std::function<void(const TShownDialog&)>& UnattendedNote() {
+  static std::function<void(const TShownDialog&)> note;
+  return note;
+}
+bool UnattendedRun = false;
+
 ScriptState& State() {
   static ScriptState state;
   return state;
@@ -53,6 +59,18 @@ void TDialogScript::RecordCursor(TCursorKind kind) { CurrentCursor = kind; }
 
 void TDialogScript::RunMessagesHandler() {
   if (MessagesHandler()) MessagesHandler()();
+}
+
+void RunUnattended(std::function<void(const TShownDialog&)> note) {
+  UnattendedRun = true;
+  UnattendedNote() = std::move(note);
+}
+
+bool Unattended() { return UnattendedRun; }
+
+int TDialogScript::UnattendedAnswer(const TShownDialog& shown) {
+  if (UnattendedNote()) UnattendedNote()(shown);
+  return EscapeAnswer(shown.Flags);
 }
 
 TCursorKind ScreenCursor() { return CurrentCursor; }

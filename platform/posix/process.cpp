@@ -44,6 +44,12 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
 }
 
+std::string CommandLineTail(int argc, char** argv) {
+  std::string tail;
+  for (int i = 1; i < argc; ++i) tail += (i == 1 ? "" : " ") + std::string(argv[i]);
+  return tail;
+}
+
 std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
 
 void StopPointForTests() {

@@ -320,7 +320,7 @@ int RunApplication(TForm& mainForm) {
     std::cout << "\n(no more input)\n";
   }
   SetProcessMessagesHandler(nullptr);
-  return 0;
+  return mainForm.ExitCode;
 }
 
 }  // namespace qel::platform

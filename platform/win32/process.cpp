@@ -28,6 +28,21 @@ void StopPointForTests() {
   if (stopAt > 0 && ++reached == stopAt) TerminateProcess(GetCurrentProcess(), 137);
 }
 
+std::string CommandLineTail(int, char**) {
+  const wchar_t* line = GetCommandLineW();
+  // The program's name ends at its closing quote, or at the first blank when it has none; no
+  // backslash escapes a quote there, as CommandLineToArgvW reads it.
+  if (*line == L'"') {
+    ++line;
+    while (*line != L'\0' && *line != L'"') ++line;
+    if (*line == L'"') ++line;
+  } else {
+    while (*line != L'\0' && *line != L' ' && *line != L'\t') ++line;
+  }
+  while (*line == L' ' || *line == L'\t') ++line;
+  return win32::Utf8(line);
+}
+
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);

@@ -104,6 +104,8 @@ int CallShell(std::uintptr_t window, std::uint32_t operation, const std::string&
   request.wFunc = operation;
   request.pFrom = fromList.c_str();
   request.pTo = to.empty() ? nullptr : toList.c_str();
+  // Nobody is at the screen of an unattended run to see a progress window or to close an error box.
+  if (Unattended()) flags |= FOF_SILENT | FOF_NOERRORUI | FOF_NOCONFIRMATION;
   request.fFlags = static_cast<FILEOP_FLAGS>(flags);
   request.fAnyOperationsAborted = FALSE;
   request.hNameMappings = nullptr;

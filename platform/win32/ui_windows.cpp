@@ -446,7 +446,7 @@ int RunApplication(TForm& mainForm) {
   if (mainForm.CloseRequested()) {
     SetProcessMessagesHandler(nullptr);
     ActiveBackend = nullptr;
-    return 0;
+    return mainForm.ExitCode;
   }
   backend.Sync();
   ShowWindow(backend.Window(), SW_SHOWNORMAL);
@@ -462,7 +462,7 @@ int RunApplication(TForm& mainForm) {
   }
   SetProcessMessagesHandler(nullptr);
   ActiveBackend = nullptr;
-  return 0;
+  return mainForm.ExitCode;
 }
 
 }  // namespace qel::platform

@@ -129,12 +129,14 @@ class InstallerTest : public ::testing::Test {
   }
 
   // Runs the installed copy with "u", the first question answered OK.
-  void Uninstall() {
+  // The exit status the window ends with.
+  int Uninstall() {
     TDialogScript::Start();
     TDialogScript::PushAnswer(platform::idOK);
     TInstallForm form({"u"}, InstallDir() + "\\Install.exe");
     form.ShowForm();
     EXPECT_TRUE(form.CloseRequested());
+    return form.ExitCode;
   }
 
   // Walks the wizard to the end with the given directory; the completion question gets answer.
@@ -206,6 +208,7 @@ TEST_F(InstallerTest, InstallPutsEverythingInPlace) {
   Install(form, InstallDir());
   ASSERT_TRUE(form.CloseRequested());
   EXPECT_TRUE(form.SkipExitQuery());
+  EXPECT_EQ(form.ExitCode, 0);
   EXPECT_EQ(FTarget.Read("Suite\\DoVra.exe"), "main program");
   EXPECT_EQ(FTarget.Read("Suite\\Docs\\readme.txt"), "read me");
   EXPECT_EQ(FTarget.Read("Suite\\Install.exe"), "the installer");
@@ -514,6 +517,7 @@ TEST_F(InstallerTest, AMissingArchiveEndsTheInstallWithTheExitQuestionStillOn) {
   ASSERT_TRUE(platform::DeleteFile(FSource.Path() + "image.zip"));
   TInstallForm form({}, FSource.Path() + "Install.exe");
   EXPECT_ANY_THROW(Install(form, InstallDir()));
+  EXPECT_EQ(form.ExitCode, 2) << "the image is missing";
   EXPECT_FALSE(form.SkipExitQuery());
   EXPECT_TRUE(form.Panel5.Showing());
   EXPECT_FALSE(form.NextButton.Showing());
@@ -586,7 +590,7 @@ TEST_F(InstallerTest, UninstallLeavesNothingOfTheSuiteButKeepsTheUsersFiles) {
 // Without a manifest nothing is removed, and the notice says so instead of "completed".
 TEST_F(InstallerTest, UninstallWithoutAManifestSaysNothingWasRemoved) {
   FTarget.Write("Suite\\Install.exe", "the installer");
-  Uninstall();
+  EXPECT_EQ(Uninstall(), 2) << "its list of files is missing";
   ASSERT_EQ(TDialogScript::Shown().size(), 2u);
   const platform::TShownDialog& notice = TDialogScript::Shown()[1];
   EXPECT_NE(notice.Text.find("was not removed"), std::string::npos) << notice.Text;
@@ -603,7 +607,7 @@ TEST_F(InstallerTest, UninstallNamesWhatItCouldNotDelete) {
   const platform::FileHandle busy =
       platform::FileOpen(InstallDir() + "\\busy.exe", platform::fmOpenRead | platform::fmShareDenyWrite);
   ASSERT_NE(busy, platform::InvalidFileHandle);
-  Uninstall();
+  EXPECT_EQ(Uninstall(), 4) << "a file could not be removed";
   platform::FileClose(busy);
   const platform::TShownDialog& notice = TDialogScript::Shown().back();
   EXPECT_EQ(notice.Text.find("Uninstalling is completed."), std::string::npos) << notice.Text;
@@ -622,6 +626,7 @@ TEST_F(InstallerTest, UninstallDeclinedChangesNothing) {
   TDialogScript::PushAnswer(platform::idCancel);
   form.ShowForm();
   EXPECT_TRUE(form.CloseRequested());
+  EXPECT_EQ(form.ExitCode, 1) << "declined";
   EXPECT_EQ(MessageTexts(), TNames{"You really want to remove Qel Orvane?"});
   EXPECT_EQ(FTarget.Names("Suite"), (TNames{"a.exe", "install.dat"}));
   // Only a lower-case "u" alone uninstalls.

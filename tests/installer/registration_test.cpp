@@ -31,8 +31,8 @@ TNames EntryValues(platform::RegistryKey root) {
   TNames values;
   platform::RegistryKey key = platform::NoRegistryKey;
   if (platform::RegistryOpenKey(root, std::string(UninstallList) + "\\Qel Orvane", key) != 0) return values;
-  for (const char* name : {"DisplayName", "UninstallString", "DisplayIcon", "DisplayVersion", "Publisher",
-                           "InstallLocation", "EstimatedSize", "NoModify", "NoRepair"}) {
+  for (const char* name : {"DisplayName", "UninstallString", "QuietUninstallString", "DisplayIcon", "DisplayVersion",
+                           "Publisher", "InstallLocation", "EstimatedSize", "NoModify", "NoRepair"}) {
     std::uint32_t type = 0;
     std::string data;
     if (platform::RegistryQueryValue(key, name, type, data) == 0) values.push_back(name + ("=" + data));
@@ -87,7 +87,7 @@ TEST(RegistrationBackup, AnOlderEntryGetsBackOnlyTheValuesItHad) {
   const std::string state = SaveRegistrationState();
   RegisterSuite({"C:\\New\\", "Install.exe", 1});
   EXPECT_FALSE(RestoreRegistrationState(state.substr(0, state.size() - 1)));
-  EXPECT_EQ(EntryValues(platform::RegistryLocalMachine).size(), 9u) << "a damaged state changes nothing";
+  EXPECT_EQ(EntryValues(platform::RegistryLocalMachine).size(), 10u) << "a damaged state changes nothing";
   EXPECT_TRUE(RestoreRegistrationState(state));
   EXPECT_EQ(EntryValues(platform::RegistryLocalMachine), older);
   ASSERT_TRUE(machine.DeleteKey("Qel Orvane"));
@@ -127,7 +127,7 @@ TEST(Registration, WithoutAdministratorRightsTheEntryGoesToTheUsersOwnList) {
     const TRegistrationBackup before;
     EXPECT_EQ(RegisterSuite({"C:\\Mine\\", "Install.exe", 1}), TRegistrationScope::CurrentUser);
     EXPECT_EQ(UninstallString(platform::RegistryCurrentUser), UninstallCommand("C:\\Mine\\Install.exe"));
-    EXPECT_EQ(EntryValues(platform::RegistryCurrentUser).size(), 9u);
+    EXPECT_EQ(EntryValues(platform::RegistryCurrentUser).size(), 10u);
     userList.WriteString("Uninstall\\Other", "DisplayName", "Other");
     EXPECT_TRUE(before.Restore());
     EXPECT_EQ(UninstallString(platform::RegistryCurrentUser), "<none>") << "undone in the user's list";
