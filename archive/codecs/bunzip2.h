@@ -35,7 +35,7 @@ std::uint32_t UpdateBzip2Crc(std::uint32_t crc, const std::uint8_t* data, std::s
 // selector past the tables, a code length outside 1..20, over-subscribed code lengths, an
 // invalid code, a run or block longer than the level allows, too few selectors for the block,
 // origPtr outside the block, a block or stream CRC that does not match, or the compressed bytes
-// used up before the end-of-stream marker; what was decoded before stays written.
+// used up before the end-of-stream marker; blocks passed on before the fault stay written.
 // OutOfMemory: the working memory could not be had (the notice has been shown).
 TCodecStatus Bunzip2(TUnzipFrame& frame);
 

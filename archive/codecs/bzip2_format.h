@@ -62,7 +62,7 @@ inline constexpr unsigned RunA = 0;
 inline constexpr unsigned RunB = 1;
 inline constexpr unsigned MaxAlphabet = 256 + 2;
 
-// The final run-length coding: after four equal bytes, the next byte of the transform's output
+// "Implementation", the final run-length coding: after four equal bytes, the next byte of the transform's output
 // counts further copies of it (0 to 255).
 inline constexpr unsigned RunLeadBytes = 4;
 
