@@ -62,8 +62,8 @@ inline constexpr unsigned RunA = 0;
 inline constexpr unsigned RunB = 1;
 inline constexpr unsigned MaxAlphabet = 256 + 2;
 
-// "Implementation", the final run-length coding: after four equal bytes, the next byte of the transform's output
-// counts further copies of it (0 to 255).
+// "Implementation", the final run-length coding: after four equal bytes, the next byte of the
+// transform's output counts further copies of it (0 to 255).
 inline constexpr unsigned RunLeadBytes = 4;
 
 // "File format": the CRC of blocks and streams, CRC-32 with polynomial 0x04C11DB7, not reflected (most
