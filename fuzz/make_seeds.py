@@ -54,6 +54,7 @@ def decoder_header(choice, uncompressed, shape=0):
 def decoder_seeds():
     # Selector bytes as the target's table orders the methods.
     stored, shrunk, reduce4, implode, implode_8k, implode_literals, implode_both, deflated = 0, 1, 5, 6, 7, 8, 9, 10
+    bzip2 = 11
     write("decoder", "stored", decoder_header(stored, 64) + bytes(range(64)))
     write("decoder", "stored_two_volumes", decoder_header(stored, 64, 0x40) + bytes(range(64)))
     first = read("legacy", "first.out")
@@ -68,6 +69,7 @@ def decoder_seeds():
     write("decoder", "imploded_zip", decoder_header(choice, len(first)) + data)
     for name in ("fixed_text", "dynamic_text", "zip_text"):
         write("decoder", name, decoder_header(deflated, 0) + read("deflate", name + ".deflate"))
+    write("decoder", "bzip2_text", decoder_header(bzip2, 9290) + read("bzip2", "text.bz2"))
 
 
 def name_mask_seeds():

@@ -20,6 +20,7 @@ enum class TMethod : std::uint16_t {
   Reduced4 = 5,  // reduced with compression factor 4
   Imploded = 6,
   Deflated = 8,
+  BZip2 = 12,
 };
 
 // 4.4.4 general purpose bit flag.
