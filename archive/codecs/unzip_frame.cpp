@@ -84,6 +84,19 @@ std::size_t TUnzipFrame::ReadFromVolumes(std::uint8_t* buffer) {
   return got;
 }
 
+void TUnzipFrame::ReadPastEntry(std::uint8_t* trailer, std::size_t count) {
+  // The input chunk's bytes were the method's; what is read now is only passed through.
+  while (FCompressedUnread > 0) {
+    ReadFromVolumes(FInput.get());
+  }
+  FInputCount = 0;
+  std::size_t got = std::min(FInputRole.ReadArchive(trailer, count), count);
+  while (got < count) {
+    FInputRole.LoadNextDisk();  // raises when there is no next volume
+    got += std::min(FInputRole.ReadArchive(trailer + got, count - got), count - got);
+  }
+}
+
 void TUnzipFrame::FlushWindow(std::size_t n) { FlushBytes(FWindow.get(), std::min(n, WindowBlockSize)); }
 
 void TUnzipFrame::FlushBytes(const std::uint8_t* data, std::size_t n) {

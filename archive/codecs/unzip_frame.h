@@ -111,6 +111,11 @@ class TUnzipFrame final {
   // Returns the bytes read, 0 once the entry has none left.
   std::size_t ReadBlock(std::uint8_t* buffer);
 
+  // After the method: reads the entry's bytes it left unread, decrypted as the others (the
+  // decryption of an AES entry authenticates every byte of it), then the count bytes stored
+  // right behind the entry's data into trailer, as they are; both continue on later volumes.
+  void ReadPastEntry(std::uint8_t* trailer, std::size_t count);
+
   // --- output ---
 
   void WriteByte(std::uint8_t b) {
