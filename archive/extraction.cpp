@@ -76,6 +76,10 @@ class TExtraction final {
   bool ExtractAsStored(std::int32_t index, const std::function<void(TEntryOutput&)>& openOutput);
   bool MethodIsSupported(std::int32_t index);
   void BeginEntryData();
+  // AE-2 stores no CRC (0): the authentication code vouches for the data instead.
+  bool CrcStored() const {
+    return !FWork.AesEncrypted() || FWork.WinZipAes->VendorVersion != codecs::WinZipAesVersion2;
+  }
   static std::optional<TOutputFile> StagingFileFor(const TOutputFile& output);
   bool DecodeVerified(std::int32_t index, const TOutputFile* file);
   codecs::TCodecStatus Decode(const TOutputFile* output);
@@ -302,6 +306,7 @@ void TExtraction::BeginEntryData() {
   FFrame.BeginEntry(FWork.CompressedSize, FWork.UncompressedSize, FWork.Encrypted());
   // Nothing past the declared size is ever written: a small archive cannot fill a disk.
   FFrame.LimitOutput(FWork.UncompressedSize);
+  if (!CrcStored()) FFrame.OmitCRC();
 }
 
 // Runs the method into the open output and checks the result. On any failure the output is
@@ -321,10 +326,9 @@ bool TExtraction::DecodeVerified(std::int32_t index, const TOutputFile* file) {
     }
     return false;
   }
+  if (!CrcStored()) return true;
   const std::uint32_t crc = ~FFrame.RunningCRC();
-  // AE-2 stores no CRC (0): the authentication code, checked by then, vouches for the data.
-  const bool crcStored = !FWork.AesEncrypted() || FWork.WinZipAes->VendorVersion != codecs::WinZipAesVersion2;
-  if (crc == FWork.Crc32 || !crcStored) return true;
+  if (crc == FWork.Crc32) return true;
   FFailure = CrcErrorText;
   // A wrong traditional password can pass its one-byte check and decode; an AES entry's data
   // has been authenticated with keys from the password, so its CRC error is one of the data.

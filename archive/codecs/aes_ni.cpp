@@ -22,6 +22,29 @@ namespace {
 // so eight independent blocks keep the unit busy.
 constexpr std::size_t Lanes = 8;
 
+// XORs the key stream of N blocks into data. N is a constant, so the lanes stay in registers.
+template <std::size_t N>
+QEL_AES_NI_ATTRIBUTES inline void CounterLanes(const __m128i* roundKeys, int rounds, std::uint64_t& counterLow,
+                                               std::uint64_t& counterHigh, std::uint8_t* data) {
+  __m128i b[N];
+  for (std::size_t i = 0; i < N; ++i) {
+    // The counter block is the 128-bit number in little-endian order: the low half's bytes
+    // first, which is how _mm_set_epi64x lays its two halves out.
+    b[i] = _mm_xor_si128(_mm_set_epi64x(static_cast<long long>(counterHigh), static_cast<long long>(counterLow)),
+                         roundKeys[0]);
+    if (++counterLow == 0) ++counterHigh;
+  }
+  for (int r = 1; r < rounds; ++r) {
+    const __m128i roundKey = roundKeys[r];
+    for (std::size_t i = 0; i < N; ++i) b[i] = _mm_aesenc_si128(b[i], roundKey);
+  }
+  for (std::size_t i = 0; i < N; ++i) {
+    __m128i* p = reinterpret_cast<__m128i*>(data + AesBlockSize * i);
+    const __m128i stream = _mm_aesenclast_si128(b[i], roundKeys[rounds]);
+    _mm_storeu_si128(p, _mm_xor_si128(_mm_loadu_si128(p), stream));
+  }
+}
+
 }  // namespace
 
 bool AesNiAvailable() noexcept {
@@ -36,26 +59,11 @@ QEL_AES_NI_ATTRIBUTES void AesNiCounterBlocks(const TAesKey& key, std::uint64_t&
   for (int r = 0; r <= rounds; ++r) {
     roundKeys[r] = _mm_load_si128(reinterpret_cast<const __m128i*>(key.RoundKeys() + AesBlockSize * r));
   }
-  while (blocks > 0) {
-    const std::size_t lanes = blocks < Lanes ? blocks : Lanes;
-    __m128i b[Lanes];
-    for (std::size_t i = 0; i < lanes; ++i) {
-      // The counter block is the 128-bit number in little-endian order: the low half's bytes
-      // first, which is how _mm_set_epi64x lays its two halves out.
-      b[i] = _mm_xor_si128(_mm_set_epi64x(static_cast<long long>(counterHigh), static_cast<long long>(counterLow)),
-                           roundKeys[0]);
-      if (++counterLow == 0) ++counterHigh;
-    }
-    for (int r = 1; r < rounds; ++r) {
-      for (std::size_t i = 0; i < lanes; ++i) b[i] = _mm_aesenc_si128(b[i], roundKeys[r]);
-    }
-    for (std::size_t i = 0; i < lanes; ++i) {
-      __m128i* p = reinterpret_cast<__m128i*>(data + AesBlockSize * i);
-      const __m128i stream = _mm_aesenclast_si128(b[i], roundKeys[rounds]);
-      _mm_storeu_si128(p, _mm_xor_si128(_mm_loadu_si128(p), stream));
-    }
-    data += AesBlockSize * lanes;
-    blocks -= lanes;
+  for (; blocks >= Lanes; blocks -= Lanes, data += AesBlockSize * Lanes) {
+    CounterLanes<Lanes>(roundKeys, rounds, counterLow, counterHigh, data);
+  }
+  for (; blocks > 0; --blocks, data += AesBlockSize) {
+    CounterLanes<1>(roundKeys, rounds, counterLow, counterHigh, data);
   }
 }
 

@@ -43,6 +43,7 @@ void TUnzipFrame::BeginEntry(std::int64_t compressedSize, std::int64_t uncompres
   FOutputLimit = std::numeric_limits<std::int64_t>::max();
   FOverran = false;
   FRunningCRC = CrcInitial;
+  FTakesCRC = true;
 }
 
 // Reads the next chunk of the entry into the input buffer. False when the entry had nothing
@@ -140,7 +141,7 @@ void TUnzipFrame::PassBlock(const std::uint8_t* block, std::size_t count) {
     count = static_cast<std::size_t>(room);
   }
   FOutputRole.WriteOutput(block, count);
-  FRunningCRC = UpdateCRC(FRunningCRC, block, count);
+  if (FTakesCRC) FRunningCRC = UpdateCRC(FRunningCRC, block, count);
   FBytesWritten += static_cast<std::int64_t>(count);
   FProgress.FilePercentDone(ProgressPercent(FBytesWritten, FUncompressedSize));
   if (FProgress.TracksTotalProgress()) {

@@ -56,6 +56,9 @@ class TUnzipFrame final {
   // without end, or garbage decoded under a wrong password, never fills a disk). The driver
   // bounds every entry by the size it declares; without a bound the output is unlimited.
   void LimitOutput(std::int64_t limit) noexcept { FOutputLimit = limit; }
+  // After BeginEntry: the entry's CRC is not taken (RunningCRC stays CrcInitial), for an entry
+  // that stores none and whose data is verified otherwise.
+  void OmitCRC() noexcept { FTakesCRC = false; }
   // True when the decoder produced more than the bound: such an entry is damaged, whatever its
   // decoder says.
   bool Overran() const noexcept { return FOverran; }
@@ -208,6 +211,7 @@ class TUnzipFrame final {
   std::int64_t FOutputLimit = std::numeric_limits<std::int64_t>::max();
   bool FOverran = false;
   std::uint32_t FRunningCRC = CrcInitial;
+  bool FTakesCRC = true;
   std::int64_t FTotalBytes = 0;
   std::int64_t FTotalDone = 0;
 };
