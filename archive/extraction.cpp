@@ -10,6 +10,7 @@
 
 #include "archive/codecs/methods.h"
 #include "archive/codecs/unzip_frame.h"
+#include "archive/codecs/winzip_aes.h"
 #include "archive/codecs/zip_cipher.h"
 #include "archive/extraction_roles.h"
 #include "archive/file_helpers.h"
@@ -52,7 +53,7 @@ TSkipReason SkipReasonOf(codecs::TCodecStatus status) {
 class TExtraction final {
  public:
   TExtraction(TUnZip& zip, TExtractionAccess& access)
-      : FZip(zip), FAccess(access), FInput(zip, access, FCipher), FProgress(zip), FFrame(FInput, FOutput, FProgress) {}
+      : FZip(zip), FAccess(access), FInput(zip, access, FCipher, FAes), FProgress(zip), FFrame(FInput, FOutput, FProgress) {}
 
   std::int32_t Run();
   // A run of the one entry, into the output openOutput opens.
@@ -64,7 +65,10 @@ class TExtraction final {
   void HandleEntry(std::int32_t index);
   bool PositionAtData();
   bool ProvideFolder(const std::string& path);
+  bool Unlocked(std::int32_t index);
   bool PasswordFits(std::int32_t index);
+  bool AesPasswordFits(std::int32_t index);
+  bool AuthenticationHolds();
   bool HeaderOpensWithPassword(const codecs::TEncryptionHeader& header, std::uint8_t expected);
   bool MayWrite(std::int32_t index, TOutputFile& output);
   bool IsArchiveVolume(const TOutputFile& output) const;
@@ -72,6 +76,10 @@ class TExtraction final {
   bool ExtractAsStored(std::int32_t index, const std::function<void(TEntryOutput&)>& openOutput);
   bool MethodIsSupported(std::int32_t index);
   void BeginEntryData();
+  // AE-2 stores no CRC (0): the authentication code vouches for the data instead.
+  bool CrcStored() const {
+    return !FWork.AesEncrypted() || FWork.WinZipAes->VendorVersion != codecs::WinZipAesVersion2;
+  }
   static std::optional<TOutputFile> StagingFileFor(const TOutputFile& output);
   bool DecodeVerified(std::int32_t index, const TOutputFile* file);
   codecs::TCodecStatus Decode(const TOutputFile* output);
@@ -84,6 +92,7 @@ class TExtraction final {
   TUnZip& FZip;
   TExtractionAccess& FAccess;
   codecs::TZipCipher FCipher;
+  codecs::TWinZipAesDecryption FAes;
   TArchiveInput FInput;
   TEntryOutput FOutput;
   TRunProgress FProgress;
@@ -216,10 +225,7 @@ void TExtraction::HandleEntry(std::int32_t index) {
   }
   if (!MethodIsSupported(index)) return;
   TOutputFile output(path + FWork.FileName());
-  if (FWork.Encrypted() && !PasswordFits(index)) {
-    SkipEntry(TSkipReason::srBadPassword, index);
-    return;
-  }
+  if (!Unlocked(index)) return;
   if (!MayWrite(index, output)) {
     SkipEntry(TSkipReason::srNoOverwrite, index);
     return;
@@ -270,10 +276,7 @@ void TExtraction::HandleEntry(std::int32_t index) {
 bool TExtraction::ExtractAsStored(std::int32_t index, const std::function<void(TEntryOutput&)>& openOutput) {
   if (FWork.FileName().empty()) return true;
   if (!MethodIsSupported(index)) return false;
-  if (FWork.Encrypted() && !PasswordFits(index)) {
-    SkipEntry(TSkipReason::srBadPassword, index);
-    return false;
-  }
+  if (!Unlocked(index)) return false;
   const std::string name = FWork.Directory() + FWork.FileName();
   BeginEntryData();
   bool skip = false;
@@ -291,7 +294,7 @@ bool TExtraction::ExtractAsStored(std::int32_t index, const std::function<void(T
 // A method nobody here can decode is told as such, before a password is asked for data that
 // could not be read anyway.
 bool TExtraction::MethodIsSupported(std::int32_t index) {
-  if (codecs::SupportedMethod(FWork.CompressionMethod)) return true;
+  if (codecs::SupportedMethod(FWork.ActualMethod())) return true;
   // Without a handler the user is told in a box of the component's own.
   if (!FZip.OnSkippingFile) platform::ShowMessageBox("Unknown Compression Method", "Zip Error", platform::mbOK);
   SkipEntry(TSkipReason::srUnsupportedMethod, index);
@@ -299,9 +302,11 @@ bool TExtraction::MethodIsSupported(std::int32_t index) {
 }
 
 void TExtraction::BeginEntryData() {
+  FInput.UseAes(FWork.AesEncrypted());
   FFrame.BeginEntry(FWork.CompressedSize, FWork.UncompressedSize, FWork.Encrypted());
   // Nothing past the declared size is ever written: a small archive cannot fill a disk.
   FFrame.LimitOutput(FWork.UncompressedSize);
+  if (!CrcStored()) FFrame.OmitCRC();
 }
 
 // Runs the method into the open output and checks the result. On any failure the output is
@@ -312,7 +317,8 @@ bool TExtraction::DecodeVerified(std::int32_t index, const TOutputFile* file) {
     DiscardOutput(file);
     // A wrong password that passes the one-byte check decodes garbage, which any decoder may
     // refuse in any of its ways; only running out of memory says nothing about the password.
-    if (FWork.Encrypted() && status != codecs::TCodecStatus::OutOfMemory) {
+    // An AES entry's password was proven by its verifier; bad data there is damage.
+    if (FWork.Encrypted() && !FWork.AesEncrypted() && status != codecs::TCodecStatus::OutOfMemory) {
       RetryOrSkipPassword(index);
       if (!FRetry) --FResult;
     } else {
@@ -320,10 +326,13 @@ bool TExtraction::DecodeVerified(std::int32_t index, const TOutputFile* file) {
     }
     return false;
   }
+  if (!CrcStored()) return true;
   const std::uint32_t crc = ~FFrame.RunningCRC();
   if (crc == FWork.Crc32) return true;
   FFailure = CrcErrorText;
-  if (FWork.Encrypted()) {
+  // A wrong traditional password can pass its one-byte check and decode; an AES entry's data
+  // has been authenticated with keys from the password, so its CRC error is one of the data.
+  if (FWork.Encrypted() && !FWork.AesEncrypted()) {
     RetryOrSkipPassword(index);
   } else if (FZip.OnBadCRC) {
     FZip.OnBadCRC(FZip, static_cast<std::int32_t>(crc), static_cast<std::int32_t>(FWork.Crc32), index);
@@ -417,7 +426,23 @@ bool TExtraction::HeaderOpensWithPassword(const codecs::TEncryptionHeader& heade
   return false;
 }
 
+// Skips the entry, and tells why, when its data cannot be opened with the password.
+bool TExtraction::Unlocked(std::int32_t index) {
+  // Salt, verifier and code are more than some damaged entries hold.
+  if (FWork.AesEncrypted() &&
+      FWork.CompressedSize < static_cast<TZipSize>(codecs::WinZipAesOverhead(FWork.WinZipAes->Strength))) {
+    SkipEntry(TSkipReason::srDamagedData, index);
+    return false;
+  }
+  if (FWork.Encrypted() && !PasswordFits(index)) {
+    SkipEntry(TSkipReason::srBadPassword, index);
+    return false;
+  }
+  return true;
+}
+
 bool TExtraction::PasswordFits(std::int32_t index) {
+  if (FWork.AesEncrypted()) return AesPasswordFits(index);
   const std::uint8_t expected = codecs::ExpectedCheckByte(FWork.Flags, FWork.Crc32, FWork.FileDate);
   TLFNFileStream& stream = FAccess.ArchiveStream();
   for (;;) {
@@ -433,6 +458,39 @@ bool TExtraction::PasswordFits(std::int32_t index) {
     stream.Seek(-static_cast<std::int64_t>(header.size()), 1);
     FWork.CompressedSize += static_cast<TZipSize>(header.size());
   }
+}
+
+// The salt and verifier in front of an AES entry's data. The password is tried as the UTF-8 text
+// it is: the AES writers key with UTF-8. The work record's compressed size is left counting
+// only the encrypted data, without salt, verifier and the code behind it.
+bool TExtraction::AesPasswordFits(std::int32_t index) {
+  const codecs::TWinZipAesField& field = *FWork.WinZipAes;
+  const std::size_t saltLength = codecs::WinZipAesSaltLength(field.Strength);
+  const auto headerSize = static_cast<std::int32_t>(saltLength + codecs::WinZipAesVerifierSize);
+  const auto overhead = static_cast<TZipSize>(codecs::WinZipAesOverhead(field.Strength));
+  TLFNFileStream& stream = FAccess.ArchiveStream();
+  for (;;) {
+    std::array<std::uint8_t, codecs::WinZipAesMaxSaltLength + codecs::WinZipAesVerifierSize> header{};
+    stream.Read(header.data(), headerSize);
+    FWork.CompressedSize -= overhead;
+    codecs::TWinZipAesVerifier verifier;
+    std::copy_n(header.begin() + static_cast<std::ptrdiff_t>(saltLength), verifier.size(), verifier.begin());
+    if (FAes.Begin(FAccess.Password(), field.Strength, header.data(), verifier)) return true;
+    if (!FZip.OnBadPassword) return false;
+    std::string newPassword = FAccess.Password();
+    FZip.OnBadPassword(FZip, index, newPassword);
+    if (newPassword == FAccess.Password()) return false;
+    FAccess.SetPassword(newPassword);
+    stream.Seek(-static_cast<std::int64_t>(headerSize), 1);
+    FWork.CompressedSize += overhead;
+  }
+}
+
+// The code stored behind an AES entry's data against the one over every encrypted byte of it.
+bool TExtraction::AuthenticationHolds() {
+  codecs::TWinZipAesCode stored{};
+  FFrame.ReadPastEntry(stored.data(), stored.size());
+  return FAes.CodeMatches(stored);
 }
 
 bool TExtraction::MayWrite(std::int32_t index, TOutputFile& output) {
@@ -469,9 +527,14 @@ codecs::TCodecStatus TExtraction::Decode(const TOutputFile* output) {
   try {
     // The method was found supported before the entry was started.
     codecs::TCodecStatus status =
-        codecs::DecodeEntry(FFrame, *codecs::SupportedMethod(FWork.CompressionMethod), FWork.Flags);
+        codecs::DecodeEntry(FFrame, *codecs::SupportedMethod(FWork.ActualMethod()), FWork.Flags);
     // More bytes than the entry declares: the bytes past its size were never written.
     if (FFrame.Overran() && status == codecs::TCodecStatus::Ok) status = codecs::TCodecStatus::DamagedData;
+    // Before the file counts as finished: an AES entry whose code differs is damaged (or
+    // tampered with), however well it decoded.
+    if (status == codecs::TCodecStatus::Ok && FWork.AesEncrypted() && !AuthenticationHolds()) {
+      status = codecs::TCodecStatus::DamagedData;
+    }
     // A finished file takes its time stamp through the handle that wrote it, before a
     // read-only attribute could keep it from being opened for writing.
     FOutput.Close(status == codecs::TCodecStatus::Ok ? std::optional<std::uint32_t>(FWork.FileDate) : std::nullopt);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/codecs/frame_host.h"
+#include "archive/codecs/winzip_aes.h"
 #include "archive/codecs/zip_cipher.h"
 #include "archive/extraction.h"
 #include "archive/lfn_file_stream.h"
@@ -18,20 +19,30 @@
 namespace qel::archive {
 
 // Reads the archive stream, goes on to the next disk of a multi-disk archive, and decrypts
-// with the cipher of the entry in hand.
+// with the cipher of the entry in hand: the traditional one, or WinZip's AES.
 class TArchiveInput final : public codecs::TFrameInput {
  public:
-  TArchiveInput(TUnZip& zip, TExtractionAccess& access, codecs::TZipCipher& cipher)
-      : FZip(zip), FAccess(access), FCipher(cipher) {}
+  TArchiveInput(TUnZip& zip, TExtractionAccess& access, codecs::TZipCipher& cipher, codecs::TWinZipAesDecryption& aes)
+      : FZip(zip), FAccess(access), FCipher(cipher), FAes(aes) {}
   std::size_t ReadArchive(std::uint8_t* buffer, std::size_t count) override;
   // Raises EFatalUnzipError "Premature end of file reached" when no disk follows the current one.
   void LoadNextDisk() override;
-  void DecryptChunk(std::uint8_t* buffer, std::size_t count) override { FCipher.DecryptBlock(buffer, count); }
+  void DecryptChunk(std::uint8_t* buffer, std::size_t count) override {
+    if (FUsesAes) {
+      FAes.Decrypt(buffer, count);
+    } else {
+      FCipher.DecryptBlock(buffer, count);
+    }
+  }
+  // Which of the two ciphers the entry in hand is encrypted with.
+  void UseAes(bool aes) noexcept { FUsesAes = aes; }
 
  private:
   TUnZip& FZip;
   TExtractionAccess& FAccess;
   codecs::TZipCipher& FCipher;
+  codecs::TWinZipAesDecryption& FAes;
+  bool FUsesAes = false;
 };
 
 // Where the entry in hand goes: its file, a caller's stream, memory, or nowhere. A write the

@@ -64,6 +64,7 @@ void TZipHeaderInfo::Clear() {
   CentralHeaderOffset = 0;
   Selected = false;
   OverlapsEarlierEntry = false;
+  WinZipAes.reset();
   FStoredName.clear();
   FFileName.clear();
   FDirectory.clear();
@@ -115,6 +116,7 @@ void TZipHeaderInfo::ApplyExtraField(const std::uint8_t* extra, std::size_t leng
     const std::uint8_t* data = extra + at + 4;
     if (tag == Zip64ExtraTag) TakeZip64Field(data, size);
     if (tag == UnicodePathExtraTag) TakeUnicodePath(data, size);
+    if (tag == codecs::WinZipAesExtraTag) WinZipAes = codecs::ParseWinZipAesField(data, size);
     at += 4 + size;
   }
 }
@@ -169,6 +171,7 @@ void TZipHeaderInfo::SetFromCentral(const TCentralHeaderBytes& header, std::stri
   FFileComment.reset();
   Selected = false;
   OverlapsEarlierEntry = false;
+  WinZipAes.reset();
 }
 
 void TZipHeaderInfo::SetFromLocal(const TLocalHeaderBytes& header, std::string_view name) {
@@ -193,6 +196,7 @@ void TZipHeaderInfo::SetFromLocal(const TLocalHeaderBytes& header, std::string_v
   FFileComment.reset();
   Selected = false;
   OverlapsEarlierEntry = false;
+  WinZipAes.reset();
 }
 
 bool TZipHeaderInfo::ReadCentral(base::TStream& stream, const TNextDiskFunc& nextDisk) {
@@ -275,6 +279,7 @@ void TZipHeaderInfo::CopyFrom(const TZipHeaderInfo& source) {
   if (source.FileCommentLength != 0 && source.FFileComment) FFileComment = source.FFileComment;
   Selected = source.Selected;
   OverlapsEarlierEntry = source.OverlapsEarlierEntry;
+  WinZipAes = source.WinZipAes;
 }
 
 void TZipHeaderInfo::Assign(const base::TPersistent& source) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "archive/codecs/winzip_aes.h"
 #include "archive/zip_records.h"
 #include "base/object.h"
 #include "base/stream.h"
@@ -47,6 +48,8 @@ class TZipHeaderInfo final : public base::TPersistent {
   // Its bytes are another entry's, and reading them again is how overlapping records multiply
   // a small archive into a huge output: the extraction leaves such an entry out.
   bool OverlapsEarlierEntry;
+  // What a WinZip AES extra field says, when the entry has one this reader understands.
+  std::optional<codecs::TWinZipAesField> WinZipAes;
 
   // Back to a fresh record: the defaults the writing side starts a new entry with.
   void Clear();
@@ -62,6 +65,12 @@ class TZipHeaderInfo final : public base::TPersistent {
   void SetFileComment(std::optional<std::string> text);
 
   bool Encrypted() const { return (Flags & FlagEncrypted) != 0; }
+  // Encrypted with AES as WinZip does it: method 99, the encryption flag, and a field understood.
+  bool AesEncrypted() const {
+    return CompressionMethod == codecs::WinZipAesMethod && Encrypted() && WinZipAes.has_value();
+  }
+  // The method the data is compressed with: an AES entry names it in its extra field.
+  std::uint16_t ActualMethod() const { return AesEncrypted() ? WinZipAes->Method : CompressionMethod; }
   bool HasDataDescriptor() const { return (Flags & FlagDataDescriptor) != 0; }
   bool HasComment() const { return FileCommentLength != 0; }
   std::int32_t LocalSize() const { return LocalHeaderSize + FileNameLength + ExtraFieldLength; }

@@ -93,6 +93,14 @@ void PrintNames(archive::TUnZip& zip, const TSelection& selection, std::ostream&
   }
 }
 
+// The method the data is compressed with; an AES entry adds the cipher's strength
+// ("Defl/256"), so an encrypted entry is not shown as an unknown method 99.
+std::string MethodColumn(const archive::TZipHeaderInfo& e) {
+  const std::string name = codecs::MethodName(e.ActualMethod());
+  if (!e.AesEncrypted()) return name;
+  return name.substr(0, 4) + "/" + std::to_string(codecs::WinZipAesKeyLength(e.WinZipAes->Strength) * 8);
+}
+
 void PrintListing(archive::TUnZip& zip, const TSelection& selection, bool verbose, std::ostream& out) {
   std::int64_t total = 0;
   std::int64_t totalCompressed = 0;
@@ -112,7 +120,7 @@ void PrintListing(archive::TUnZip& zip, const TSelection& selection, bool verbos
     if (verbose) {
       const int ratio = 100 - codecs::ProgressPercent(e.CompressedSize, e.UncompressedSize);
       std::snprintf(line, sizeof(line), "%8lld  %-7s %7lld %3d%% %s %08x  ", static_cast<long long>(e.UncompressedSize),
-                    codecs::MethodName(e.CompressionMethod), static_cast<long long>(e.CompressedSize),
+                    MethodColumn(e).c_str(), static_cast<long long>(e.CompressedSize),
                     e.UncompressedSize > 0 ? ratio : 0, DosStamp(e.FileDate).c_str(), e.Crc32);
     } else {
       std::snprintf(line, sizeof(line), "%9lld  %s   ", static_cast<long long>(e.UncompressedSize),

@@ -43,6 +43,7 @@ void TUnzipFrame::BeginEntry(std::int64_t compressedSize, std::int64_t uncompres
   FOutputLimit = std::numeric_limits<std::int64_t>::max();
   FOverran = false;
   FRunningCRC = CrcInitial;
+  FTakesCRC = true;
 }
 
 // Reads the next chunk of the entry into the input buffer. False when the entry had nothing
@@ -82,6 +83,19 @@ std::size_t TUnzipFrame::ReadFromVolumes(std::uint8_t* buffer) {
     FInputRole.DecryptChunk(buffer, got);
   }
   return got;
+}
+
+void TUnzipFrame::ReadPastEntry(std::uint8_t* trailer, std::size_t count) {
+  // The input chunk's bytes were the method's; what is read now is only passed through.
+  while (FCompressedUnread > 0) {
+    ReadFromVolumes(FInput.get());
+  }
+  FInputCount = 0;
+  std::size_t got = std::min(FInputRole.ReadArchive(trailer, count), count);
+  while (got < count) {
+    FInputRole.LoadNextDisk();  // raises when there is no next volume
+    got += std::min(FInputRole.ReadArchive(trailer + got, count - got), count - got);
+  }
 }
 
 void TUnzipFrame::FlushWindow(std::size_t n) { FlushBytes(FWindow.get(), std::min(n, WindowBlockSize)); }
@@ -127,7 +141,7 @@ void TUnzipFrame::PassBlock(const std::uint8_t* block, std::size_t count) {
     count = static_cast<std::size_t>(room);
   }
   FOutputRole.WriteOutput(block, count);
-  FRunningCRC = UpdateCRC(FRunningCRC, block, count);
+  if (FTakesCRC) FRunningCRC = UpdateCRC(FRunningCRC, block, count);
   FBytesWritten += static_cast<std::int64_t>(count);
   FProgress.FilePercentDone(ProgressPercent(FBytesWritten, FUncompressedSize));
   if (FProgress.TracksTotalProgress()) {

@@ -56,6 +56,9 @@ class TUnzipFrame final {
   // without end, or garbage decoded under a wrong password, never fills a disk). The driver
   // bounds every entry by the size it declares; without a bound the output is unlimited.
   void LimitOutput(std::int64_t limit) noexcept { FOutputLimit = limit; }
+  // After BeginEntry: the entry's CRC is not taken (RunningCRC stays CrcInitial), for an entry
+  // that stores none and whose data is verified otherwise.
+  void OmitCRC() noexcept { FTakesCRC = false; }
   // True when the decoder produced more than the bound: such an entry is damaged, whatever its
   // decoder says.
   bool Overran() const noexcept { return FOverran; }
@@ -110,6 +113,11 @@ class TUnzipFrame final {
   // continued on later volumes and decrypted, without processing messages: the stored copy.
   // Returns the bytes read, 0 once the entry has none left.
   std::size_t ReadBlock(std::uint8_t* buffer);
+
+  // After the method: reads the entry's bytes it left unread, decrypted as the others (the
+  // decryption of an AES entry authenticates every byte of it), then the count bytes stored
+  // right behind the entry's data into trailer, as they are; both continue on later volumes.
+  void ReadPastEntry(std::uint8_t* trailer, std::size_t count);
 
   // --- output ---
 
@@ -203,6 +211,7 @@ class TUnzipFrame final {
   std::int64_t FOutputLimit = std::numeric_limits<std::int64_t>::max();
   bool FOverran = false;
   std::uint32_t FRunningCRC = CrcInitial;
+  bool FTakesCRC = true;
   std::int64_t FTotalBytes = 0;
   std::int64_t FTotalDone = 0;
 };
