@@ -2,6 +2,7 @@
 
 #include "archive/codecs/explode.h"
 #include "archive/codecs/inflate.h"
+#include "archive/codecs/lzma.h"
 #include "archive/codecs/stored.h"
 #include "archive/codecs/unreduce.h"
 #include "archive/codecs/unshrink.h"
@@ -33,6 +34,7 @@ TCodecStatus DecodeEntry(TUnzipFrame& frame, TMethod method, std::uint16_t flags
     case TMethod::Reduced4: return Unreduce(frame, static_cast<std::uint16_t>(method));
     case TMethod::Imploded: return Explode(frame, flags);
     case TMethod::Deflated: return Inflate(frame);
+    case TMethod::Lzma: return DecodeLzma(frame, flags);
   }
   // Only a value cast from a number outside the table gets here; SupportedMethod never makes one.
   return TCodecStatus::DamagedData;
