@@ -68,6 +68,13 @@ def decoder_seeds():
     write("decoder", "imploded_zip", decoder_header(choice, len(first)) + data)
     for name in ("fixed_text", "dynamic_text", "zip_text"):
         write("decoder", name, decoder_header(deflated, 0) + read("deflate", name + ".deflate"))
+    lzma_size_end, lzma_marker = 11, 12
+    method, flags, data = first_entry_data(read("lzma", "7z_size_end.zip"))
+    assert method == 14 and flags & 2 == 0
+    write("decoder", "lzma_size_end", decoder_header(lzma_size_end, len(read("lzma", "runs.bin"))) + data)
+    method, flags, data = first_entry_data(read("lzma", "python_marker.zip"))
+    assert method == 14 and flags & 2 == 2
+    write("decoder", "lzma_marker", decoder_header(lzma_marker, len(read("lzma", "words.txt"))) + data)
 
 
 def name_mask_seeds():
