@@ -55,21 +55,56 @@ void ResetModel(TLzmaModel& model, unsigned literalCoders) {
   std::fill_n(&model.Literal[0][0], std::size_t{literalCoders} * LiteralCoderSize, ProbabilityInitial);
 }
 
-// (range decoder), reading the frame's chunks in place. A byte is taken right after the bit
-// that needs it, as the encoder writes it, so a sound stream is used up exactly by its last
-// bit and any byte left over, or asked for past the end, tells of damage.
+// The entry's compressed bytes, read from the frame's chunks in place.
+class TByteSource final {
+ public:
+  explicit TByteSource(TUnzipFrame& frame) noexcept : FFrame(frame) {}
+
+  std::uint8_t Byte() { return FNext != FEnd ? *FNext++ : Refill(); }
+  // True once a byte was asked for past the entry's compressed bytes.
+  bool Short() const noexcept { return FShort; }
+  // Compressed bytes of the entry not yet taken.
+  std::int64_t Unread() const noexcept {
+    return (FEnd - FNext) + std::max<std::int64_t>(FFrame.CompressedRemaining(), 0);
+  }
+
+ private:
+  std::uint8_t Refill();
+
+  TUnzipFrame& FFrame;
+  const std::uint8_t* FNext = nullptr;
+  const std::uint8_t* FEnd = nullptr;
+  bool FShort = false;
+};
+
+// Takes the next chunk of the frame whole; past the entry's end it yields zeros and remembers
+// that the stream ran short.
+std::uint8_t TByteSource::Refill() {
+  std::uint16_t byte = 0;
+  if (FFrame.ReadByte(byte) != ByteDelivered) {
+    FShort = true;
+    return 0;
+  }
+  const std::size_t count = FFrame.BufferedInput();
+  FNext = FFrame.InputPosition();
+  FEnd = FNext + count;
+  FFrame.TakeInput(count);
+  return static_cast<std::uint8_t>(byte);
+}
+
+// (range decoder). A byte is taken right after the bit that needs it, as the encoder writes it,
+// so a sound stream is used up exactly by its last bit, and a byte left over, or asked for past
+// the end, tells of damage. The decoder lives in the main loop's frame with every call inlined,
+// so its range and code stay in registers: nothing else can reach them.
 class TRangeDecoder final {
  public:
-  explicit TRangeDecoder(TUnzipFrame& frame) noexcept : FFrame(frame) {}
-
-  // Also the wrapper's bytes come through here, in front of the stream.
-  std::uint8_t Byte() { return FNext != FEnd ? *FNext++ : Refill(); }
+  explicit TRangeDecoder(TByteSource& input) noexcept : FInput(input) {}
 
   // False when the first byte is not 0 or the code starts outside the range.
   bool Start() {
-    const std::uint8_t first = Byte();
+    const std::uint8_t first = FInput.Byte();
     for (unsigned i = 1; i < InitBytes; ++i) {
-      FCode = (FCode << 8) | Byte();
+      FCode = (FCode << 8) | FInput.Byte();
     }
     return first == 0 && FCode < FRange;
   }
@@ -127,42 +162,19 @@ class TRangeDecoder final {
   bool Sound() const noexcept { return FCode < FRange; }
   // The encoder flushes its whole low end, so a finished stream leaves the code at 0.
   bool Finished() const noexcept { return FCode == 0; }
-  // True once a byte was asked for past the entry's compressed bytes.
-  bool Short() const noexcept { return FShort; }
-  // Compressed bytes of the entry not yet taken by the stream.
-  std::int64_t Unread() const noexcept { return (FEnd - FNext) + std::max<std::int64_t>(FFrame.CompressedRemaining(), 0); }
 
  private:
   void Normalize() {
     if (FRange < TopValue) {
       FRange <<= 8;
-      FCode = (FCode << 8) | Byte();
+      FCode = (FCode << 8) | FInput.Byte();
     }
   }
-  std::uint8_t Refill();
 
-  TUnzipFrame& FFrame;
-  const std::uint8_t* FNext = nullptr;
-  const std::uint8_t* FEnd = nullptr;
+  TByteSource& FInput;
   std::uint32_t FRange = 0xFFFFFFFFu;
   std::uint32_t FCode = 0;
-  bool FShort = false;
 };
-
-// Takes the next chunk of the frame whole; past the entry's end it yields zeros and remembers
-// that the stream ran short.
-std::uint8_t TRangeDecoder::Refill() {
-  std::uint16_t byte = 0;
-  if (FFrame.ReadByte(byte) != ByteDelivered) {
-    FShort = true;
-    return 0;
-  }
-  const std::size_t count = FFrame.BufferedInput();
-  FNext = FFrame.InputPosition();
-  FEnd = FNext + count;
-  FFrame.TakeInput(count);
-  return static_cast<std::uint8_t>(byte);
-}
 
 // The dictionary as a ring of the entry's bytes, passed on to the frame whenever it wraps and
 // at least every PassBytes. The caller checks each distance against Total and the declared
@@ -249,7 +261,7 @@ struct TLzmaProperties {
 };
 
 // False for a wrapper of another properties size, or properties the decoder refuses.
-bool ReadWrapper(TRangeDecoder& input, TLzmaProperties& properties) {
+bool ReadWrapper(TByteSource& input, TLzmaProperties& properties) {
   for (std::size_t i = 0; i < VersionBytes; ++i) {
     input.Byte();
   }
@@ -271,9 +283,9 @@ bool ReadWrapper(TRangeDecoder& input, TLzmaProperties& properties) {
 
 class TLzmaDecoder final {
  public:
-  TLzmaDecoder(TUnzipFrame& frame, TRangeDecoder& input, const TLzmaProperties& properties, bool endMarker,
+  TLzmaDecoder(TUnzipFrame& frame, TByteSource& input, const TLzmaProperties& properties, bool endMarker,
                TLzmaModel& model, std::uint8_t* ring, std::size_t ringSize)
-      : FIn(input),
+      : FInput(input),
         FModel(model),
         FRing(frame, ring, ringSize),
         FSize(frame.UncompressedSize()),
@@ -285,12 +297,12 @@ class TLzmaDecoder final {
   TCodecStatus Run();
 
  private:
-  void DecodeLiteral(unsigned state, std::uint32_t rep0);
-  unsigned DecodeLength(TLengthModel& coder, unsigned posState);
-  std::uint32_t DecodeDistance(unsigned length);
-  TCodecStatus Finish();
+  void DecodeLiteral(TRangeDecoder& rc, unsigned state, std::uint32_t rep0);
+  unsigned DecodeLength(TRangeDecoder& rc, TLengthModel& coder, unsigned posState);
+  std::uint32_t DecodeDistance(TRangeDecoder& rc, unsigned length);
+  TCodecStatus Finish(const TRangeDecoder& rc);
 
-  TRangeDecoder& FIn;
+  TByteSource& FInput;
   TLzmaModel& FModel;
   TDictionaryRing FRing;
   const std::int64_t FSize;  // the declared uncompressed size
@@ -304,7 +316,7 @@ class TLzmaDecoder final {
 // (literals): the coder is chosen by the low lp bits of the position and the high lc bits of
 // the previous byte. After a match the bits are first decoded against the byte at rep0, while
 // they agree with it.
-void TLzmaDecoder::DecodeLiteral(unsigned state, std::uint32_t rep0) {
+inline void TLzmaDecoder::DecodeLiteral(TRangeDecoder& rc, unsigned state, std::uint32_t rep0) {
   const auto position = static_cast<unsigned>(FRing.Total());
   const unsigned previous = FRing.Total() > 0 ? FRing.Back(0) : 0;
   TProb* const probs = FModel.Literal[((position & FLpMask) << FLc) + (previous >> (8 - FLc))];
@@ -314,7 +326,7 @@ void TLzmaDecoder::DecodeLiteral(unsigned state, std::uint32_t rep0) {
     do {
       const unsigned matchBit = (matchByte >> 7) & 1;
       matchByte <<= 1;
-      const unsigned bit = FIn.Bit(probs[((1 + matchBit) << 8) + symbol]);
+      const unsigned bit = rc.Bit(probs[((1 + matchBit) << 8) + symbol]);
       symbol = (symbol << 1) | bit;
       if (bit != matchBit) {
         break;
@@ -322,77 +334,81 @@ void TLzmaDecoder::DecodeLiteral(unsigned state, std::uint32_t rep0) {
     } while (symbol < 0x100);
   }
   while (symbol < 0x100) {
-    symbol = (symbol << 1) | FIn.Bit(probs[symbol]);
+    symbol = (symbol << 1) | rc.Bit(probs[symbol]);
   }
   FRing.Put(static_cast<std::uint8_t>(symbol));
 }
 
 // (lengths): the length less MinMatchLength.
-unsigned TLzmaDecoder::DecodeLength(TLengthModel& coder, unsigned posState) {
-  if (FIn.Bit(coder.Choice) == 0) {
-    return FIn.Tree(coder.Low[posState], LowLengthBits);
+inline unsigned TLzmaDecoder::DecodeLength(TRangeDecoder& rc, TLengthModel& coder, unsigned posState) {
+  if (rc.Bit(coder.Choice) == 0) {
+    return rc.Tree(coder.Low[posState], LowLengthBits);
   }
-  if (FIn.Bit(coder.Choice2) == 0) {
-    return LowLengths + FIn.Tree(coder.Mid[posState], MidLengthBits);
+  if (rc.Bit(coder.Choice2) == 0) {
+    return LowLengths + rc.Tree(coder.Mid[posState], MidLengthBits);
   }
-  return LowLengths + MidLengths + FIn.Tree(coder.High, HighLengthBits);
+  return LowLengths + MidLengths + rc.Tree(coder.High, HighLengthBits);
 }
 
 // (distances): the distance less one; EndMarkerDistance for the end marker.
-std::uint32_t TLzmaDecoder::DecodeDistance(unsigned length) {
+inline std::uint32_t TLzmaDecoder::DecodeDistance(TRangeDecoder& rc, unsigned length) {
   const unsigned lengthState = std::min(length, LengthToPosStates - 1);
-  const unsigned slot = FIn.Tree(FModel.PosSlot[lengthState], PosSlotBits);
+  const unsigned slot = rc.Tree(FModel.PosSlot[lengthState], PosSlotBits);
   if (slot < StartPosModelIndex) {
     return slot;
   }
   const unsigned directBits = (slot >> 1) - 1;
   std::uint32_t distance = (2u | (slot & 1u)) << directBits;
   if (slot < EndPosModelIndex) {
-    return distance + FIn.ReverseTree(FModel.PosSpecial + distance - slot, directBits);
+    return distance + rc.ReverseTree(FModel.PosSpecial + distance - slot, directBits);
   }
-  distance += FIn.Direct(directBits - AlignBits) << AlignBits;
-  return distance + FIn.ReverseTree(FModel.Align, AlignBits);
+  distance += rc.Direct(directBits - AlignBits) << AlignBits;
+  return distance + rc.ReverseTree(FModel.Align, AlignBits);
 }
 
 // (main loop): one packet at a time, each a literal, a match, a repeated match or a short rep;
 // the state and the four most recent distances carry from one to the next.
 TCodecStatus TLzmaDecoder::Run() {
+  TRangeDecoder rc(FInput);
+  if (!rc.Start()) {
+    return TCodecStatus::DamagedData;
+  }
   unsigned state = 0;
   std::uint32_t rep0 = 0;
   std::uint32_t rep1 = 0;
   std::uint32_t rep2 = 0;
   std::uint32_t rep3 = 0;
   for (;;) {
-    if (FIn.Short() || FRing.Overran()) {
+    if (FInput.Short() || FRing.Overran()) {
       return TCodecStatus::DamagedData;
     }
     const std::int64_t total = FRing.Total();
     const std::int64_t remaining = FSize - total;
     if (remaining == 0 && !FEndMarker) {
-      return Finish();
+      return Finish(rc);
     }
     const unsigned posState = static_cast<unsigned>(total) & FPbMask;
-    if (FIn.Bit(FModel.IsMatch[state][posState]) == 0) {
+    if (rc.Bit(FModel.IsMatch[state][posState]) == 0) {
       if (remaining == 0) {
         return TCodecStatus::DamagedData;  // a literal past the declared size
       }
-      DecodeLiteral(state, rep0);
+      DecodeLiteral(rc, state, rep0);
       state = state < 4 ? 0 : state < 10 ? state - 3 : state - 6;
       continue;
     }
     unsigned length = 0;
-    if (FIn.Bit(FModel.IsRep[state]) == 0) {
-      length = DecodeLength(FModel.MatchLength, posState);
+    if (rc.Bit(FModel.IsRep[state]) == 0) {
+      length = DecodeLength(rc, FModel.MatchLength, posState);
       state = state < LiteralStates ? 7 : 10;
-      const std::uint32_t distance = DecodeDistance(length);
+      const std::uint32_t distance = DecodeDistance(rc, length);
       if (distance == EndMarkerDistance) {
         // Only a stream declared to end with a marker may, and only at its declared size.
-        if (!FEndMarker || remaining != 0 || !FIn.Sound()) {
+        if (!FEndMarker || remaining != 0 || !rc.Sound()) {
           return TCodecStatus::DamagedData;
         }
-        return Finish();
+        return Finish(rc);
       }
-      if (!FIn.Sound() || distance >= total || distance >= FDictionarySize) {
+      if (!rc.Sound() || distance >= total || distance >= FDictionarySize) {
         return TCodecStatus::DamagedData;
       }
       rep3 = rep2;
@@ -405,8 +421,8 @@ TCodecStatus TLzmaDecoder::Run() {
       if (total == 0) {
         return TCodecStatus::DamagedData;
       }
-      if (FIn.Bit(FModel.IsRepG0[state]) == 0) {
-        if (FIn.Bit(FModel.IsRep0Long[state][posState]) == 0) {
+      if (rc.Bit(FModel.IsRepG0[state]) == 0) {
+        if (rc.Bit(FModel.IsRep0Long[state][posState]) == 0) {
           if (remaining == 0) {
             return TCodecStatus::DamagedData;
           }
@@ -416,10 +432,10 @@ TCodecStatus TLzmaDecoder::Run() {
         }
       } else {
         std::uint32_t distance = 0;
-        if (FIn.Bit(FModel.IsRepG1[state]) == 0) {
+        if (rc.Bit(FModel.IsRepG1[state]) == 0) {
           distance = rep1;
         } else {
-          if (FIn.Bit(FModel.IsRepG2[state]) == 0) {
+          if (rc.Bit(FModel.IsRepG2[state]) == 0) {
             distance = rep2;
           } else {
             distance = rep3;
@@ -430,7 +446,7 @@ TCodecStatus TLzmaDecoder::Run() {
         rep1 = rep0;
         rep0 = distance;
       }
-      length = DecodeLength(FModel.RepLength, posState);
+      length = DecodeLength(rc, FModel.RepLength, posState);
       state = state < LiteralStates ? 8 : 11;
     }
     length += MinMatchLength;
@@ -443,8 +459,8 @@ TCodecStatus TLzmaDecoder::Run() {
 
 // The declared size is reached (and the marker read where one is due): a sound stream has
 // left the code at 0 and used every compressed byte.
-TCodecStatus TLzmaDecoder::Finish() {
-  if (FIn.Short() || !FIn.Finished() || FIn.Unread() != 0) {
+TCodecStatus TLzmaDecoder::Finish(const TRangeDecoder& rc) {
+  if (FInput.Short() || !rc.Finished() || FInput.Unread() != 0) {
     return TCodecStatus::DamagedData;
   }
   FRing.Finish();
@@ -454,7 +470,7 @@ TCodecStatus TLzmaDecoder::Finish() {
 }  // namespace
 
 TCodecStatus DecodeLzma(TUnzipFrame& frame, std::uint16_t flags) {
-  TRangeDecoder input(frame);
+  TByteSource input(frame);
   TLzmaProperties properties;
   if (!ReadWrapper(input, properties)) {
     return TCodecStatus::DamagedData;
@@ -475,9 +491,6 @@ TCodecStatus DecodeLzma(TUnzipFrame& frame, std::uint16_t flags) {
   // Plain probabilities, all set before use.
   auto* const model = new (memory) TLzmaModel;
   ResetModel(*model, 1u << (properties.Lc + properties.Lp));
-  if (!input.Start()) {
-    return TCodecStatus::DamagedData;
-  }
   TLzmaDecoder decoder(frame, input, properties, (flags & FlagLzmaEndMarker) != 0, *model, memory + ModelBytes,
                        static_cast<std::size_t>(ring));
   return decoder.Run();
