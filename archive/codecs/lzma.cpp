@@ -265,7 +265,8 @@ bool ReadWrapper(TByteSource& input, TLzmaProperties& properties) {
   for (std::size_t i = 0; i < VersionBytes; ++i) {
     input.Byte();
   }
-  const unsigned size = input.Byte() | unsigned{input.Byte()} << 8;
+  const unsigned sizeLow = input.Byte();
+  const unsigned size = sizeLow | unsigned{input.Byte()} << 8;
   const unsigned packed = input.Byte();
   std::uint32_t dictionary = 0;
   for (unsigned shift = 0; shift < 32; shift += 8) {
@@ -393,13 +394,13 @@ TCodecStatus TLzmaDecoder::Run() {
         return TCodecStatus::DamagedData;  // a literal past the declared size
       }
       DecodeLiteral(rc, state, rep0);
-      state = state < 4 ? 0 : state < 10 ? state - 3 : state - 6;
+      state = StateAfterLiteral(state);
       continue;
     }
     unsigned length = 0;
     if (rc.Bit(FModel.IsRep[state]) == 0) {
       length = DecodeLength(rc, FModel.MatchLength, posState);
-      state = state < LiteralStates ? 7 : 10;
+      state = StateAfterMatch(state);
       const std::uint32_t distance = DecodeDistance(rc, length);
       if (distance == EndMarkerDistance) {
         // Only a stream declared to end with a marker may, and only at its declared size.
@@ -426,7 +427,7 @@ TCodecStatus TLzmaDecoder::Run() {
           if (remaining == 0) {
             return TCodecStatus::DamagedData;
           }
-          state = state < LiteralStates ? 9 : 11;
+          state = StateAfterShortRep(state);
           FRing.Put(FRing.Back(rep0));
           continue;
         }
@@ -447,7 +448,7 @@ TCodecStatus TLzmaDecoder::Run() {
         rep0 = distance;
       }
       length = DecodeLength(rc, FModel.RepLength, posState);
-      state = state < LiteralStates ? 8 : 11;
+      state = StateAfterRep(state);
     }
     length += MinMatchLength;
     if (length > remaining) {

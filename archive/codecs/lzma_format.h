@@ -44,6 +44,10 @@ inline constexpr unsigned InitBytes = 5;
 // last packet was a literal, from there on a match of some kind.
 inline constexpr unsigned States = 12;
 inline constexpr unsigned LiteralStates = 7;
+constexpr unsigned StateAfterLiteral(unsigned state) { return state < 4 ? 0 : state < 10 ? state - 3 : state - 6; }
+constexpr unsigned StateAfterMatch(unsigned state) { return state < LiteralStates ? 7 : 10; }
+constexpr unsigned StateAfterRep(unsigned state) { return state < LiteralStates ? 8 : 11; }
+constexpr unsigned StateAfterShortRep(unsigned state) { return state < LiteralStates ? 9 : 11; }
 inline constexpr unsigned MaxPosStates = 1u << MaxPb;
 
 // (literals): each literal coder is a bit tree of 0x300 probabilities: 0x100 for a plain byte
