@@ -23,8 +23,8 @@ struct TMethodChoice {
 };
 
 // Indexed by the selector byte modulo its size: every method, each variant of explode (the
-// 8 KiB dictionary and the literal tree) and each factor of reduce.
-constexpr std::array<TMethodChoice, 12> MethodChoices = {{
+// 8 KiB dictionary and the literal tree), each factor of reduce and both endings of LZMA.
+constexpr std::array<TMethodChoice, 14> MethodChoices = {{
     {codecs::TMethod::Stored, 0},
     {codecs::TMethod::Shrunk, 0},
     {codecs::TMethod::Reduced1, 0},
@@ -37,6 +37,8 @@ constexpr std::array<TMethodChoice, 12> MethodChoices = {{
     {codecs::TMethod::Imploded, codecs::FlagImplodeLargeDictionary | codecs::FlagImplodeLiteralTree},
     {codecs::TMethod::Deflated, 0},
     {codecs::TMethod::BZip2, 0},
+    {codecs::TMethod::Lzma, 0},
+    {codecs::TMethod::Lzma, codecs::FlagLzmaEndMarker},
 }};
 
 constexpr std::size_t HeaderBytes = 5;
@@ -106,6 +108,8 @@ void CheckWrittenSize(const TMethodChoice& choice, codecs::TCodecStatus status, 
   if (status != codecs::TCodecStatus::Ok) return;
   if (choice.Method == codecs::TMethod::Stored) {
     Require(written == compressed, "a stored entry is copied whole");
+  } else if (choice.Method == codecs::TMethod::Lzma) {
+    Require(written == uncompressed, "LZMA ends exactly at the declared size");
   } else if (choice.Method != codecs::TMethod::Shrunk && choice.Method != codecs::TMethod::Deflated &&
              choice.Method != codecs::TMethod::BZip2) {
     Require(written >= uncompressed && written <= uncompressed + LongestMatch,

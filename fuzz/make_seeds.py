@@ -70,6 +70,13 @@ def decoder_seeds():
     for name in ("fixed_text", "dynamic_text", "zip_text"):
         write("decoder", name, decoder_header(deflated, 0) + read("deflate", name + ".deflate"))
     write("decoder", "bzip2_text", decoder_header(bzip2, 9290) + read("bzip2", "text.bz2"))
+    lzma_size_end, lzma_marker = 12, 13
+    method, flags, data = first_entry_data(read("lzma", "7z_size_end.zip"))
+    assert method == 14 and flags & 2 == 0
+    write("decoder", "lzma_size_end", decoder_header(lzma_size_end, len(read("lzma", "runs.bin"))) + data)
+    method, flags, data = first_entry_data(read("lzma", "python_marker.zip"))
+    assert method == 14 and flags & 2 == 2
+    write("decoder", "lzma_marker", decoder_header(lzma_marker, len(read("lzma", "words.txt"))) + data)
 
 
 def name_mask_seeds():

@@ -3,6 +3,7 @@
 #include "archive/codecs/bunzip2.h"
 #include "archive/codecs/explode.h"
 #include "archive/codecs/inflate.h"
+#include "archive/codecs/lzma.h"
 #include "archive/codecs/stored.h"
 #include "archive/codecs/unreduce.h"
 #include "archive/codecs/unshrink.h"
@@ -35,6 +36,7 @@ TCodecStatus DecodeEntry(TUnzipFrame& frame, TMethod method, std::uint16_t flags
     case TMethod::Imploded: return Explode(frame, flags);
     case TMethod::Deflated: return Inflate(frame);
     case TMethod::BZip2: return Bunzip2(frame);
+    case TMethod::Lzma: return DecodeLzma(frame, flags);
   }
   // Only a value cast from a number outside the table gets here; SupportedMethod never makes one.
   return TCodecStatus::DamagedData;

@@ -18,7 +18,7 @@ struct TMethodRow {
   const char* Name;  // as listings show it
 };
 
-inline constexpr std::array<TMethodRow, 9> MethodTable = {{
+inline constexpr std::array<TMethodRow, 10> MethodTable = {{
     {TMethod::Stored, "Stored"},
     {TMethod::Shrunk, "Shrunk"},
     {TMethod::Reduced1, "Reduced"},
@@ -28,6 +28,7 @@ inline constexpr std::array<TMethodRow, 9> MethodTable = {{
     {TMethod::Imploded, "Implode"},
     {TMethod::Deflated, "Defl"},
     {TMethod::BZip2, "BZip2"},
+    {TMethod::Lzma, "LZMA"},
 }};
 
 // The method an entry's number names, when a decoder here reads it.
@@ -47,7 +48,7 @@ constexpr const char* MethodName(std::uint16_t number) noexcept {
 }
 
 // Decodes the entry the frame was begun for with the decoder of its method; flags are the
-// entry's general-purpose flags (explode's variant).
+// entry's general-purpose flags (explode's variant, LZMA's end marker).
 TCodecStatus DecodeEntry(TUnzipFrame& frame, TMethod method, std::uint16_t flags);
 
 }  // namespace qel::codecs

@@ -21,6 +21,7 @@ enum class TMethod : std::uint16_t {
   Imploded = 6,
   Deflated = 8,
   BZip2 = 12,
+  Lzma = 14,
 };
 
 // 4.4.4 general purpose bit flag.
@@ -28,6 +29,8 @@ inline constexpr std::uint16_t FlagEncrypted = 0x0001;        // bit 0
 // Bits 1 and 2 of an imploded entry (method 6).
 inline constexpr std::uint16_t FlagImplodeLargeDictionary = 0x0002;  // 8 KiB instead of 4 KiB
 inline constexpr std::uint16_t FlagImplodeLiteralTree = 0x0004;      // three trees instead of two
+// Bit 1 of an LZMA entry (method 14): its stream ends with an end marker, not at its size.
+inline constexpr std::uint16_t FlagLzmaEndMarker = 0x0002;
 inline constexpr std::uint16_t FlagDataDescriptor = 0x0008;  // bit 3: sizes and CRC follow the data
 inline constexpr std::uint16_t FlagUtf8Name = 0x0800;        // bit 11: the name (and comment) are UTF-8
 
