@@ -242,6 +242,12 @@ void TInstallation::Extract() {
   // The archive's own errors say what is wrong with it, not which file it is.
   try {
     FArchive.OpenZip();
+    // Entries found by scanning, for want of the archive's directory, are the ones that happen
+    // to be whole: a cut download would install part of the suite and call it done.
+    if (FArchive.ScannedLocalHeaders()) {
+      throw archive::EFatalUnzipError("Its directory is missing or damaged, so files of the suite may be missing. "
+                                      "Get the setup again.");
+    }
     JournalEntryFolders();
     // Made here, not left to the archive, whose error would not say which folder it could not make.
     MakeFolder(FDirectory);

@@ -513,6 +513,20 @@ TEST_F(InstallerTest, AFailedRepairLeavesTheEarlierInstallAsItWas) {
 #endif
 
 // The page left after an error names it and offers Close, which closes without a question.
+// An image whose directory is damaged still has whole entries the archive can find by
+// scanning, but not the list of all it should hold: the install refuses it rather than
+// installing what happens to be there.
+TEST_F(InstallerTest, AnImageWithoutItsDirectoryIsRefused) {
+  std::string image = FSource.Read("image.zip");
+  image.replace(image.find(std::string("PK\x01\x02", 4)), 2, "XX");
+  FSource.Write("image.zip", image);
+  TInstallForm form({}, FSource.Path() + "Install.exe");
+  EXPECT_ANY_THROW(Install(form, InstallDir()));
+  EXPECT_EQ(form.ExitCode, 2) << "the image is damaged";
+  EXPECT_NE(form.llOutcome.Caption().find("directory is missing"), std::string::npos) << form.llOutcome.Caption();
+  EXPECT_FALSE(platform::DirectoryExists(InstallDir()));
+}
+
 TEST_F(InstallerTest, AMissingArchiveEndsTheInstallWithTheExitQuestionStillOn) {
   ASSERT_TRUE(platform::DeleteFile(FSource.Path() + "image.zip"));
   TInstallForm form({}, FSource.Path() + "Install.exe");
