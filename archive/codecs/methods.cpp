@@ -33,6 +33,7 @@ TCodecStatus DecodeEntry(TUnzipFrame& frame, TMethod method, std::uint16_t flags
     case TMethod::Reduced4: return Unreduce(frame, static_cast<std::uint16_t>(method));
     case TMethod::Imploded: return Explode(frame, flags);
     case TMethod::Deflated: return Inflate(frame);
+    case TMethod::Deflated64: return Inflate64(frame);
   }
   // Only a value cast from a number outside the table gets here; SupportedMethod never makes one.
   return TCodecStatus::DamagedData;

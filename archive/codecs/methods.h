@@ -18,7 +18,7 @@ struct TMethodRow {
   const char* Name;  // as listings show it
 };
 
-inline constexpr std::array<TMethodRow, 8> MethodTable = {{
+inline constexpr std::array<TMethodRow, 9> MethodTable = {{
     {TMethod::Stored, "Stored"},
     {TMethod::Shrunk, "Shrunk"},
     {TMethod::Reduced1, "Reduced"},
@@ -27,6 +27,7 @@ inline constexpr std::array<TMethodRow, 8> MethodTable = {{
     {TMethod::Reduced4, "Reduced"},
     {TMethod::Imploded, "Implode"},
     {TMethod::Deflated, "Defl"},
+    {TMethod::Deflated64, "Defl64"},
 }};
 
 // The method an entry's number names, when a decoder here reads it.
