@@ -24,7 +24,7 @@ struct TMethodChoice {
 
 // Indexed by the selector byte modulo its size: every method, each variant of explode (the
 // 8 KiB dictionary and the literal tree) and each factor of reduce.
-constexpr std::array<TMethodChoice, 11> MethodChoices = {{
+constexpr std::array<TMethodChoice, 12> MethodChoices = {{
     {codecs::TMethod::Stored, 0},
     {codecs::TMethod::Shrunk, 0},
     {codecs::TMethod::Reduced1, 0},
@@ -36,6 +36,7 @@ constexpr std::array<TMethodChoice, 11> MethodChoices = {{
     {codecs::TMethod::Imploded, codecs::FlagImplodeLiteralTree},
     {codecs::TMethod::Imploded, codecs::FlagImplodeLargeDictionary | codecs::FlagImplodeLiteralTree},
     {codecs::TMethod::Deflated, 0},
+    {codecs::TMethod::Deflated64, 0},
 }};
 
 constexpr std::size_t HeaderBytes = 5;
@@ -105,7 +106,8 @@ void CheckWrittenSize(const TMethodChoice& choice, codecs::TCodecStatus status, 
   if (status != codecs::TCodecStatus::Ok) return;
   if (choice.Method == codecs::TMethod::Stored) {
     Require(written == compressed, "a stored entry is copied whole");
-  } else if (choice.Method != codecs::TMethod::Shrunk && choice.Method != codecs::TMethod::Deflated) {
+  } else if (choice.Method != codecs::TMethod::Shrunk && choice.Method != codecs::TMethod::Deflated &&
+             choice.Method != codecs::TMethod::Deflated64) {
     Require(written >= uncompressed && written <= uncompressed + LongestMatch,
             "explode and unreduce stop at the uncompressed size");
   }

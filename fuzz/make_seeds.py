@@ -68,6 +68,10 @@ def decoder_seeds():
     write("decoder", "imploded_zip", decoder_header(choice, len(first)) + data)
     for name in ("fixed_text", "dynamic_text", "zip_text"):
         write("decoder", name, decoder_header(deflated, 0) + read("deflate", name + ".deflate"))
+    deflated64 = 11
+    method, _, data = first_entry_data(read("deflate64", "deflate64.zip"))
+    assert method == 9
+    write("decoder", "deflate64_far", decoder_header(deflated64, 0) + data)
 
 
 def name_mask_seeds():
