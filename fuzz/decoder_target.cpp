@@ -24,7 +24,7 @@ struct TMethodChoice {
 
 // Indexed by the selector byte modulo its size: every method, each variant of explode (the
 // 8 KiB dictionary and the literal tree), each factor of reduce and both endings of LZMA.
-constexpr std::array<TMethodChoice, 14> MethodChoices = {{
+constexpr std::array<TMethodChoice, 15> MethodChoices = {{
     {codecs::TMethod::Stored, 0},
     {codecs::TMethod::Shrunk, 0},
     {codecs::TMethod::Reduced1, 0},
@@ -39,6 +39,7 @@ constexpr std::array<TMethodChoice, 14> MethodChoices = {{
     {codecs::TMethod::BZip2, 0},
     {codecs::TMethod::Lzma, 0},
     {codecs::TMethod::Lzma, codecs::FlagLzmaEndMarker},
+    {codecs::TMethod::Deflated64, 0},
 }};
 
 constexpr std::size_t HeaderBytes = 5;
@@ -111,7 +112,7 @@ void CheckWrittenSize(const TMethodChoice& choice, codecs::TCodecStatus status, 
   } else if (choice.Method == codecs::TMethod::Lzma) {
     Require(written == uncompressed, "LZMA ends exactly at the declared size");
   } else if (choice.Method != codecs::TMethod::Shrunk && choice.Method != codecs::TMethod::Deflated &&
-             choice.Method != codecs::TMethod::BZip2) {
+             choice.Method != codecs::TMethod::BZip2 && choice.Method != codecs::TMethod::Deflated64) {
     Require(written >= uncompressed && written <= uncompressed + LongestMatch,
             "explode and unreduce stop at the uncompressed size");
   }

@@ -77,6 +77,10 @@ def decoder_seeds():
     method, flags, data = first_entry_data(read("lzma", "python_marker.zip"))
     assert method == 14 and flags & 2 == 2
     write("decoder", "lzma_marker", decoder_header(lzma_marker, len(read("lzma", "words.txt"))) + data)
+    deflated64 = 14
+    method, _, data = first_entry_data(read("deflate64", "deflate64.zip"))
+    assert method == 9
+    write("decoder", "deflate64_far", decoder_header(deflated64, 0) + data)
 
 
 def name_mask_seeds():

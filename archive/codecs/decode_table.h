@@ -12,15 +12,16 @@
 
 namespace qel::codecs {
 
-// Slot operations. 0 to 13: a base value followed by that many extra bits.
-inline constexpr std::uint8_t OpEndOfBlock = 15;
-inline constexpr std::uint8_t OpLiteral = 16;
-// 17 to 32: a link to a sub-table indexed by (operation - OpLiteral) further bits.
+// Slot operations. 0 to 16: a base value followed by that many extra bits (Deflate64's last
+// length code carries 16).
+inline constexpr std::uint8_t OpEndOfBlock = 17;
+inline constexpr std::uint8_t OpLiteral = 18;
+// 19 to 34: a link to a sub-table indexed by (operation - OpLiteral) further bits.
 inline constexpr std::uint8_t OpInvalid = 99;
 
 // Whether a table of operations for the values from s on (BuildDecodeTable's extras) holds
-// only extra-bit counts below the operations above them, or OpInvalid: a count of 16 would
-// decode as a literal. Each caller's tables are checked with it in a static_assert.
+// only extra-bit counts below the operations above them, or OpInvalid: a count of 17 would
+// decode as the end of a block. Each caller's tables are checked with it in a static_assert.
 template <class TOperations>
 constexpr bool OperationsAreSlotOperations(const TOperations& operations) {
   for (const auto operation : operations) {

@@ -1,5 +1,5 @@
 // The constants of the deflate format, each with the section of RFC 1951 (DEFLATE, version
-// 1.3) that defines it.
+// 1.3) that defines it, and the three that Deflate64 changes.
 #pragma once
 
 #include <array>
@@ -70,3 +70,24 @@ inline constexpr unsigned MaxLengthExtraBits = MaxOf(LengthExtraBits);      // 5
 inline constexpr unsigned MaxDistanceExtraBits = MaxOf(DistanceExtraBits);  // 13
 
 }  // namespace qel::codecs::deflate
+
+// Deflate64, ZIP method 9 ("Enhanced Deflating using Deflate64(tm)" in 4.4.5 of PKWARE's
+// APPNOTE.TXT (version 6.3), the description of the ZIP format, which names it but does not
+// describe it; Roger Seeck's note "Deflate64 (Enhanced Deflate)" on binaryessence.com lists
+// the changes). Everything else is deflate as above:
+//   - the window is 64 KB;
+//   - the last length code, 285, is a base of 3 with 16 extra bits: lengths 3 to 65538;
+//   - distance codes 30 and 31, unused in deflate, reach 32769 to 65536 with 14 extra bits,
+//     so a dynamic block may declare 32 distance codes and the fixed code's 32 are complete.
+namespace qel::codecs::deflate64 {
+inline constexpr unsigned WindowSize = 65536;
+inline constexpr unsigned LastLengthBase = 3;
+inline constexpr std::uint8_t LastLengthExtraBits = 16;
+inline constexpr unsigned MaxMatchLength = LastLengthBase + (1u << LastLengthExtraBits) - 1;  // 65538
+inline constexpr unsigned DistanceCodes = 32;
+inline constexpr std::array<std::uint16_t, 2> FarDistanceBases = {32769, 49153};
+inline constexpr std::uint8_t FarDistanceExtraBits = 14;
+inline constexpr unsigned MaxLengthExtraBits = LastLengthExtraBits;
+inline constexpr unsigned MaxDistanceExtraBits = FarDistanceExtraBits;
+
+}  // namespace qel::codecs::deflate64

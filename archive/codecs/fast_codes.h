@@ -19,7 +19,8 @@ namespace qel::codecs {
 
 // One entry, laid out so the common cases take one test each:
 //   bit 31       a literal (the sign bit): bits 16..23 hold the byte
-//   bits 16..31  otherwise the base length or base distance (below 2^15, so bit 31 is clear)
+//   bits 16..31  otherwise the base length (below 2^15, so bit 31 is clear) or base distance
+//                (all 16 bits for Deflate64's far codes: a distance table has no literals)
 //   bits 8..12   the bits of the code itself
 //   bit 7        Slow: decode this code through the decoding tables
 //   bit 6        end of block
@@ -41,9 +42,16 @@ inline constexpr unsigned FastLiteralBits = 11;
 inline constexpr unsigned FastDistanceBits = 8;
 inline constexpr unsigned FastLiteralSize = 1u << FastLiteralBits;
 inline constexpr unsigned FastDistanceSize = 1u << FastDistanceBits;
-// Extra bits an entry may carry: 5 for a length, 13 for a distance.
-using deflate::MaxDistanceExtraBits;
-using deflate::MaxLengthExtraBits;
+// The most bits a fast entry of each table takes, its code and extra bits together: those of
+// deflate's longest fast codes. The fast loop's budgets are sized for them; a code that takes
+// more (Deflate64's length code 285 with its 16 extra bits, a far distance code longer than
+// seven bits) has a Slow entry and is walked, which makes the bits it needs available.
+inline constexpr unsigned FastLengthTakenBits = FastLiteralBits + deflate::MaxLengthExtraBits;       // 16
+inline constexpr unsigned FastDistanceTakenBits = FastDistanceBits + deflate::MaxDistanceExtraBits;  // 21
+// The most extra bits a walked code carries, in either format.
+inline constexpr unsigned MaxExtraBits = deflate64::MaxLengthExtraBits;
+// A walked code's entry takes its extra bits alone; the walk makes them available first.
+inline constexpr unsigned MaxWalkedTakenBits = MaxExtraBits;
 
 inline constexpr bool IsFastLiteral(TFastEntry e) { return (e & FastLiteralFlag) != 0; }
 inline constexpr bool IsFastExceptional(TFastEntry e) { return (e & (FastEndOfBlockFlag | FastSlowFlag)) != 0; }
@@ -55,8 +63,9 @@ inline constexpr std::uint8_t FastLiteral(TFastEntry e) { return static_cast<std
 
 // The entry of a final slot (not a link, not invalid) whose code takes codeBits bits; a
 // distance table's slots have no literals or end of block. codeBits 0 describes a slot whose
-// code has already been consumed, leaving only the extra bits to take.
-inline TFastEntry FastEntryOf(const TDecodeEntry& slot, unsigned codeBits) {
+// code has already been consumed, leaving only the extra bits to take. An entry taking more
+// than maxTaken bits is Slow.
+inline TFastEntry FastEntryOf(const TDecodeEntry& slot, unsigned codeBits, unsigned maxTaken = MaxWalkedTakenBits) {
   const TFastEntry code = static_cast<TFastEntry>(codeBits) << 8;
   if (slot.Operation == OpLiteral) {
     return FastLiteralFlag | static_cast<TFastEntry>(slot.Value & 0xFFu) << 16 | code | codeBits;
@@ -64,14 +73,19 @@ inline TFastEntry FastEntryOf(const TDecodeEntry& slot, unsigned codeBits) {
   if (slot.Operation == OpEndOfBlock) {
     return FastEndOfBlockFlag | code | codeBits;
   }
-  if (slot.Operation > MaxDistanceExtraBits || slot.Value > 0x7FFFu) {
+  if (slot.Operation > MaxExtraBits) {
     return FastSlow;  // no slot the builder makes for inflate; the tables judge it
+  }
+  if (codeBits + slot.Operation > maxTaken) {
+    return FastSlow;
   }
   return static_cast<TFastEntry>(slot.Value) << 16 | code | (codeBits + slot.Operation);
 }
 
 // Fills fast[0 .. 2^fastBits) for the code whose first-level table is table, lookupBits wide
-// (at most fastBits). A null table (a code without lengths) gives Slow entries only.
-void BuildFastTable(const TDecodeEntry* table, int lookupBits, unsigned fastBits, TFastEntry* fast);
+// (at most fastBits); entries that would take more than maxTaken bits are Slow. A null table
+// (a code without lengths) gives Slow entries only.
+void BuildFastTable(const TDecodeEntry* table, int lookupBits, unsigned fastBits, unsigned maxTaken,
+                    TFastEntry* fast);
 
 }  // namespace qel::codecs

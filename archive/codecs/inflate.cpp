@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -20,25 +21,70 @@ using namespace deflate;
 
 // The slot operations of the literal/length values from FirstLengthCode on, and of the
 // distance values: the extra-bit counts of the format. The fixed code's two extra values 286
-// and 287 decode as invalid.
+// and 287 decode as invalid. Deflate64 gives the last length code a base of 3 and 16 extra bits.
 constexpr unsigned FixedLengthValues = FixedLiteralLengthCodes - FirstLengthCode;
-constexpr std::array<std::uint16_t, FixedLengthValues> LengthValueBases = [] {
-  std::array<std::uint16_t, FixedLengthValues> bases{};
+constexpr unsigned LastLength = LengthCodes - 1;
+using TLengthValues = std::array<std::uint16_t, FixedLengthValues>;
+constexpr TLengthValues LengthValueBases = [] {
+  TLengthValues bases{};
   for (unsigned i = 0; i < LengthCodes; ++i) bases[i] = LengthBases[i];
   return bases;
 }();
-constexpr std::array<std::uint16_t, FixedLengthValues> LengthOperations = [] {
-  std::array<std::uint16_t, FixedLengthValues> operations{};
+constexpr TLengthValues LengthOperations = [] {
+  TLengthValues operations{};
   for (unsigned i = 0; i < FixedLengthValues; ++i) operations[i] = i < LengthCodes ? LengthExtraBits[i] : OpInvalid;
   return operations;
 }();
-constexpr std::array<std::uint16_t, DistanceCodes> DistanceOperations = [] {
-  std::array<std::uint16_t, DistanceCodes> operations{};
-  for (unsigned i = 0; i < DistanceCodes; ++i) operations[i] = DistanceExtraBits[i];
+constexpr TLengthValues LengthValueBases64 = [] {
+  TLengthValues bases = LengthValueBases;
+  bases[LastLength] = deflate64::LastLengthBase;
+  return bases;
+}();
+constexpr TLengthValues LengthOperations64 = [] {
+  TLengthValues operations = LengthOperations;
+  operations[LastLength] = deflate64::LastLengthExtraBits;
   return operations;
 }();
-static_assert(OperationsAreSlotOperations(LengthOperations) && OperationsAreSlotOperations(DistanceOperations),
+// Distance values of both formats: deflate's tables are built for its first DistanceCodes
+// only, so codes 30 and 31 never decode there.
+using TDistanceValues = std::array<std::uint16_t, deflate64::DistanceCodes>;
+constexpr TDistanceValues DistanceValueBases = [] {
+  TDistanceValues bases{};
+  for (unsigned i = 0; i < DistanceCodes; ++i) bases[i] = DistanceBases[i];
+  for (unsigned i = DistanceCodes; i < deflate64::DistanceCodes; ++i) {
+    bases[i] = deflate64::FarDistanceBases[i - DistanceCodes];
+  }
+  return bases;
+}();
+constexpr TDistanceValues DistanceOperations = [] {
+  TDistanceValues operations{};
+  for (unsigned i = 0; i < DistanceCodes; ++i) operations[i] = DistanceExtraBits[i];
+  for (unsigned i = DistanceCodes; i < deflate64::DistanceCodes; ++i) operations[i] = deflate64::FarDistanceExtraBits;
+  return operations;
+}();
+static_assert(OperationsAreSlotOperations(LengthOperations) && OperationsAreSlotOperations(LengthOperations64) &&
+                  OperationsAreSlotOperations(DistanceOperations),
               "every extra-bit count stays below the operations above it");
+static_assert(MaxOf(LengthValueBases) < 0x8000u && MaxOf(LengthValueBases64) < 0x8000u,
+              "a length's fast entry leaves the literal bit clear");
+static_assert(DistanceValueBases[deflate64::DistanceCodes - 1] + (1u << deflate64::FarDistanceExtraBits) - 1 ==
+                  deflate64::WindowSize,
+              "Deflate64's farthest distance is its window");
+
+// What tells the two formats apart, for the decoder of each.
+struct TInflateFormat {
+  const std::uint16_t* LengthBases;  // FixedLengthValues of each
+  const std::uint16_t* LengthOperations;
+  unsigned DistanceCodes;  // the distance values a table is built for
+  TWindowShape Shape;
+};
+constexpr TInflateFormat Deflate{LengthValueBases.data(), LengthOperations.data(), DistanceCodes,
+                                 {SlidingWindowSize, MaxMatchLength}};
+constexpr TInflateFormat Deflate64{LengthValueBases64.data(), LengthOperations64.data(), deflate64::DistanceCodes,
+                                   {deflate64::WindowSize, deflate64::MaxMatchLength}};
+static_assert(Deflate.Shape.Window == WindowSize, "deflate's ring is the frame's window");
+static_assert(Deflate.Shape.SlideLeavesAPass() && Deflate64.Shape.SlideLeavesAPass(),
+              "after a slide the buffer holds what it kept and a whole pass");
 
 constexpr int DynamicLiteralLookup = 9;
 constexpr int DynamicDistanceLookup = 6;
@@ -62,23 +108,16 @@ struct TFastTables {
   TFastEntry Distances[FastDistanceSize];
 
   void Build(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd) {
-    BuildFastTable(tl, bl, FastLiteralBits, Literals);
-    BuildFastTable(td, bd, FastDistanceBits, Distances);
+    BuildFastTable(tl, bl, FastLiteralBits, FastLengthTakenBits, Literals);
+    BuildFastTable(td, bd, FastDistanceBits, FastDistanceTakenBits, Distances);
   }
-};
-
-// What an entry of a deflated stream needs beyond the window, from the frame's run: the linear
-// window and the compact tables of the block being decoded.
-struct TInflateWorkspace {
-  std::uint8_t Window[TLinearWindow::BufferSize];
-  TFastTables Tables;
 };
 
 // The fixed code never changes, so its tables are built once, on first use, in storage of
 // their own: no fixed block allocates, and none can run out of memory.
 class TFixedCodes final {
  public:
-  TFixedCodes() {
+  explicit TFixedCodes(const TInflateFormat& format) {
     std::array<std::uint8_t, FixedLiteralLengthCodes> lengths{};
     unsigned start = 0;
     for (const TFixedLengthRun& run : FixedLiteralLengthRuns) {
@@ -86,14 +125,16 @@ class TFixedCodes final {
       start = run.End;
     }
     const TBuildStatus literals = BuildDecodeTable(lengths.data(), FixedLiteralLengthCodes, FirstLengthCode,
-                                                   LengthValueBases.data(), LengthOperations.data(), FLiterals,
+                                                   format.LengthBases, format.LengthOperations, FLiterals,
                                                    LiteralBits, FArena);
-    // Thirty codes of five bits leave two unused: the code is incomplete, and distance codes
-    // 30 and 31 decode as invalid.
-    std::fill(lengths.begin(), lengths.begin() + DistanceCodes, FixedDistanceLength);
-    const TBuildStatus distances = BuildDecodeTable(lengths.data(), DistanceCodes, 0, DistanceBases.data(),
+    // In deflate thirty codes of five bits leave two unused: the code is incomplete, and
+    // distance codes 30 and 31 decode as invalid. Deflate64 uses all 32.
+    std::fill(lengths.begin(), lengths.begin() + format.DistanceCodes, FixedDistanceLength);
+    const TBuildStatus distances = BuildDecodeTable(lengths.data(), format.DistanceCodes, 0, DistanceValueBases.data(),
                                                     DistanceOperations.data(), FDistances, DistanceBits, FArena);
-    FBuilt = literals == TBuildStatus::Complete && distances == TBuildStatus::Incomplete;
+    const TBuildStatus expected =
+        format.DistanceCodes < FixedDistanceCodes ? TBuildStatus::Incomplete : TBuildStatus::Complete;
+    FBuilt = literals == TBuildStatus::Complete && distances == expected;
     if (FBuilt) {
       FFast.Build(FLiterals, FDistances, LiteralBits, DistanceBits);
     }
@@ -135,15 +176,20 @@ class TFixedCodes final {
   bool FBuilt = false;
 };
 
-const TFixedCodes& FixedCodes() {
-  static const TFixedCodes codes;
+const TFixedCodes& FixedCodes(const TInflateFormat& format) {
+  if (&format == &Deflate64) {
+    static const TFixedCodes codes64(Deflate64);
+    return codes64;
+  }
+  static const TFixedCodes codes(Deflate);
   return codes;
 }
 
 class TInflater final {
  public:
-  TInflater(TUnzipFrame& frame, TInflateWorkspace& workspace)
-      : FFrame(frame), FWorkspace(workspace), FWindow(frame, workspace.Window), FBits(frame) {}
+  // window: format.Shape.BufferSize() bytes of the run.
+  TInflater(TUnzipFrame& frame, const TInflateFormat& format, TFastTables& tables, std::uint8_t* window)
+      : FFrame(frame), FFormat(format), FTables(tables), FWindow(frame, window, format.Shape), FBits(frame) {}
   TCodecStatus Run();
 
  private:
@@ -159,7 +205,8 @@ class TInflater final {
   unsigned Bits(unsigned n) const { return FBits.Peek(n); }
 
   TUnzipFrame& FFrame;
-  TInflateWorkspace& FWorkspace;
+  const TInflateFormat& FFormat;
+  TFastTables& FTables;  // of the dynamic block being decoded
   TLinearWindow FWindow;
   TBits FBits;
 };
@@ -246,7 +293,7 @@ TCodecStatus TInflater::InflateStored() {
 }
 
 TCodecStatus TInflater::InflateFixed() {
-  const TFixedCodes& fixed = FixedCodes();
+  const TFixedCodes& fixed = FixedCodes(FFormat);
   if (!fixed.Built()) {
     return TCodecStatus::InvalidCodes;  // cannot happen: the arena is sized for the fixed code
   }
@@ -263,11 +310,11 @@ TCodecStatus TInflater::InflateDynamic() {
   NeedBits(HclenBits);
   const unsigned codeLengthCount = 4 + Bits(HclenBits);
   DumpBits(HclenBits);
-  if (literalCount > MaxLiteralLengthCodes || distanceCount > DistanceCodes) {
+  if (literalCount > MaxLiteralLengthCodes || distanceCount > FFormat.DistanceCodes) {
     return TCodecStatus::DamagedData;
   }
 
-  std::array<std::uint8_t, MaxLiteralLengthCodes + DistanceCodes> lengths{};
+  std::array<std::uint8_t, MaxLiteralLengthCodes + deflate64::DistanceCodes> lengths{};
   for (unsigned j = 0; j < codeLengthCount; ++j) {
     NeedBits(CodeLengthBits);
     lengths[CodeLengthOrder[j]] = static_cast<std::uint8_t>(Bits(CodeLengthBits));
@@ -329,19 +376,19 @@ TCodecStatus TInflater::InflateDynamic() {
   TDecodeTableOwner tl(FFrame.TableMemory());
   int bl = DynamicLiteralLookup;
   status = StatusOfBuild(
-      tl.Build(lengths.data(), literalCount, FirstLengthCode, LengthValueBases.data(), LengthOperations.data(), bl));
+      tl.Build(lengths.data(), literalCount, FirstLengthCode, FFormat.LengthBases, FFormat.LengthOperations, bl));
   if (status != TCodecStatus::Ok) {
     return status;
   }
   TDecodeTableOwner td(FFrame.TableMemory());
   int bd = DynamicDistanceLookup;
-  status = StatusOfBuild(td.Build(lengths.data() + literalCount, distanceCount, 0, DistanceBases.data(),
+  status = StatusOfBuild(td.Build(lengths.data() + literalCount, distanceCount, 0, DistanceValueBases.data(),
                                   DistanceOperations.data(), bd));
   if (status != TCodecStatus::Ok) {
     return status;
   }
-  FWorkspace.Tables.Build(tl.Table(), td.Table(), bl, bd);
-  return InflateCodes(tl.Table(), td.Table(), bl, bd, FWorkspace.Tables);
+  FTables.Build(tl.Table(), td.Table(), bl, bd);
+  return InflateCodes(tl.Table(), td.Table(), bl, bd, FTables);
 }
 
 TCodecStatus TInflater::InflateCodes(const TDecodeEntry* tl, const TDecodeEntry* td, int bl, int bd,
@@ -410,18 +457,25 @@ std::optional<TCodecStatus> TInflater::FastCodes(const TFastCodes& codes) {
   return status;
 }
 
-}  // namespace
-
-TCodecStatus Inflate(TUnzipFrame& frame) {
-  std::uint8_t* const memory = frame.DecoderBuffer(sizeof(TInflateWorkspace));
-  if (memory == nullptr) {
+// What an entry needs beyond the frame's window comes from the frame's run: the compact tables
+// of the block being decoded, and the linear window behind them.
+TCodecStatus InflateFormat(TUnzipFrame& frame, const TInflateFormat& format) {
+  static_assert(sizeof(TFastTables) % alignof(std::max_align_t) == 0, "the window starts aligned");
+  std::uint8_t* const memory = frame.DecoderBuffer(sizeof(TFastTables) + format.Shape.BufferSize());
+  if (memory == nullptr || !frame.ReserveWindow(format.Shape.Window)) {
     frame.TableMemory().OutOfMemory();
     return TCodecStatus::OutOfMemory;
   }
   // Plain bytes and entries: nothing to construct, and nothing read before it is written.
-  auto* const workspace = new (memory) TInflateWorkspace;
-  TInflater inflater(frame, *workspace);
+  auto* const tables = new (memory) TFastTables;
+  TInflater inflater(frame, format, *tables, memory + sizeof(TFastTables));
   return inflater.Run();
 }
+
+}  // namespace
+
+TCodecStatus Inflate(TUnzipFrame& frame) { return InflateFormat(frame, Deflate); }
+
+TCodecStatus Inflate64(TUnzipFrame& frame) { return InflateFormat(frame, Deflate64); }
 
 }  // namespace qel::codecs

@@ -1,4 +1,5 @@
-// Inflate: decodes a deflated entry (method 8) through the frame into its sliding window.
+// Inflate: decodes a deflated entry (method 8), or a Deflate64 one (method 9), through the frame
+// into its sliding window.
 //
 // Reading map, in the order the files are best read:
 //   1. deflate_format.h  the format's constants, each with its section of RFC 1951
@@ -25,5 +26,10 @@ namespace qel::codecs {
 // first byte, or compressed input used up before the final block. InvalidCodes: block type 3
 // or over-subscribed code lengths. OutOfMemory: a table could not be allocated.
 TCodecStatus Inflate(TUnzipFrame& frame);
+
+// Decodes a Deflate64 entry (method 9) as Inflate decodes a deflated one, with that format's
+// 64 KB window, far distance codes and long matches (deflate_format.h); the frame's window
+// grows to 64 KB for it. OutOfMemory also when the larger window cannot be had.
+TCodecStatus Inflate64(TUnzipFrame& frame);
 
 }  // namespace qel::codecs

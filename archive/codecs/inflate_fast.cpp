@@ -23,11 +23,11 @@ constexpr unsigned RefillBitsOf(unsigned wordBits) { return wordBits - 8; }
 constexpr unsigned RefillBits = RefillBitsOf(WordBits);
 
 // What one step takes at most: a length code with its extra bits, and a distance code with
-// its; a code of the fast tables is at most their width, a longer one is walked with a refill
-// per table level.
-constexpr unsigned LengthFieldBits = FastLiteralBits + MaxLengthExtraBits;
-constexpr unsigned DistanceFieldBits = FastDistanceBits + MaxDistanceExtraBits;
-constexpr unsigned MaxStepBits = 2 * MaxCodeLength + MaxLengthExtraBits + MaxDistanceExtraBits;
+// its; an entry of the fast tables takes at most their budget, a longer code is walked with a
+// refill per table level and one for its extra bits (Deflate64's carry up to 16 and 14).
+constexpr unsigned LengthFieldBits = FastLengthTakenBits;
+constexpr unsigned DistanceFieldBits = FastDistanceTakenBits;
+constexpr unsigned MaxStepBits = 2 * MaxCodeLength + deflate64::MaxLengthExtraBits + deflate64::MaxDistanceExtraBits;
 
 // The budgets below hold for both word sizes the builds use, checked on every compiler: a
 // wider fast table that only the 32-bit word cannot afford fails the native build too.
@@ -38,13 +38,15 @@ constexpr bool OnEveryWord(TBudget holds) {
 static_assert(WordBits == 32 || WordBits == 64, "the budgets are checked for these words");
 static_assert(OnEveryWord([](unsigned w) { return RefillBitsOf(w) >= LengthFieldBits && RefillBitsOf(w) >= DistanceFieldBits; }),
               "one refill holds a length or a distance with its extra bits");
+static_assert(OnEveryWord([](unsigned w) { return RefillBitsOf(w) >= MaxWalkedTakenBits; }),
+              "one refill holds the extra bits of a walked code");
 static_assert(OnEveryWord([](unsigned w) { return RefillBitsOf(w) >= 2 * FastLiteralBits; }), "one refill holds two literals");
 // In a step the input position moves on by the bits the step takes and at most the bits the
 // buffer can hold, and a refill reads one word there.
 static_assert(OnEveryWord([](unsigned w) { return FastInputMargin >= (MaxStepBits + w) / 8 + w / 8; }),
               "no step reads past the end of the chunk");
 static_assert(OnEveryWord([](unsigned w) {
-                return (FastTakenMask + 1) % w == 0 && LengthFieldBits < w && DistanceFieldBits < w;
+                return (FastTakenMask + 1) % w == 0 && LengthFieldBits < w && DistanceFieldBits < w && MaxWalkedTakenBits < w;
               }),
               "an entry's fields above its taken bits are multiples of the word's bits");
 

@@ -2,12 +2,13 @@
 // to look for its end, and for the end of the window, before each byte it copies. Here the
 // entry's bytes go one after another into a buffer of the run, with room behind the position
 // for a whole match and the words CopyMatch writes past it, so a match is copied with no test
-// at all; when the buffer runs out, its last 32 KB move to its start.
+// at all; when the buffer runs out, its last window of bytes moves to its start.
 //
 // What the frame sees stays what the ring gives: the window is passed on at the same points
-// of the output (every SlidingWindowSize bytes), as whole IoBlockSize blocks with their
-// progress, before any further compressed byte is read; the rest waits as it would in the
-// window and output block, and is written by Finish or, after damage, never.
+// of the output (every window's size of bytes: 32 KB for deflate, 64 KB for Deflate64), as
+// whole IoBlockSize blocks with their progress, before any further compressed byte is read;
+// the rest waits as it would in the window and output block, and is written by Finish or,
+// after damage, never.
 // (The reading map of inflate's files is in inflate.h.)
 #pragma once
 
@@ -19,29 +20,41 @@
 
 namespace qel::codecs {
 
-class TLinearWindow final {
- public:
-  static constexpr std::size_t MaxMatch = 258;
-  // Bytes kept behind the position when the buffer slides: the farthest a match reaches.
-  static constexpr std::size_t History = SlidingWindowSize;
-  // Positions the entry's bytes take before a slide: the history and seven passes.
-  static constexpr std::size_t Capacity = History + 7 * SlidingWindowSize;
+// The sizes of one format's window: how far a match reaches back and how long it may be.
+struct TWindowShape {
+  std::size_t Window;
+  std::size_t MaxMatch;
+
+  // Positions the entry's bytes take before a slide: the history of one window and seven passes.
+  constexpr std::size_t Capacity() const noexcept { return 8 * Window; }
   // Behind the last pass point: one step that starts below it (three literals or a match)
   // and the words the copy writes past its end.
-  static constexpr std::size_t Slack = MaxMatch + MatchOverrun;
-  static constexpr std::size_t BufferSize = Capacity + Slack;
+  constexpr std::size_t Slack() const noexcept { return MaxMatch + MatchOverrun; }
+  constexpr std::size_t BufferSize() const noexcept { return Capacity() + Slack(); }
+  // A slide keeps the last window and the bytes not yet written, which begin at most an
+  // output block before a pass point that a step of at most MaxMatch bytes has crossed; the
+  // next pass point is at most a window further, and all of it must stay in the capacity.
+  constexpr bool SlideLeavesAPass() const noexcept {
+    const std::size_t kept = Window > MaxMatch + IoBlockSize ? Window : MaxMatch + IoBlockSize;
+    return Window > 0 && (Window & (Window - 1)) == 0 && kept + Window <= Capacity();
+  }
+};
 
-  // buffer: BufferSize bytes of the run.
-  TLinearWindow(TUnzipFrame& frame, std::uint8_t* buffer) noexcept
+class TLinearWindow final {
+ public:
+  // buffer: shape.BufferSize() bytes of the run. The frame's window holds shape.Window bytes.
+  TLinearWindow(TUnzipFrame& frame, std::uint8_t* buffer, TWindowShape shape) noexcept
       : FFrame(frame),
         FStart(buffer),
+        FWindowSize(shape.Window),
+        FCapacity(shape.Capacity()),
         FPosition(buffer),
         FEntryStart(buffer),
-        FPassPoint(buffer + SlidingWindowSize),
+        FPassPoint(buffer + shape.Window),
         FUnwritten(buffer) {}
   // Whichever way the entry ends, the frame's window is left holding what the ring would:
-  // the last SlidingWindowSize bytes at their places in the ring, the older ones where the
-  // entry did not reach.
+  // the last window of bytes at their places in the ring, the older ones where the entry did
+  // not reach.
   ~TLinearWindow() { LeaveInFrameWindow(); }
   TLinearWindow(const TLinearWindow&) = delete;
   TLinearWindow& operator=(const TLinearWindow&) = delete;
@@ -78,8 +91,9 @@ class TLinearWindow final {
   void Finish();
 
  private:
+  // A Deflate64 match may be longer than a window, and so cross two pass points.
   void PassIfFull() {
-    if (FPosition >= FPassPoint) {
+    while (FPosition >= FPassPoint) {
       Pass();
     }
   }
@@ -89,6 +103,8 @@ class TLinearWindow final {
 
   TUnzipFrame& FFrame;
   std::uint8_t* const FStart;
+  const std::size_t FWindowSize;
+  const std::size_t FCapacity;
   std::uint8_t* FPosition;
   const std::uint8_t* FEntryStart;  // the entry's first byte, or the buffer's start once it slid
   std::uint8_t* FPassPoint;         // where the ring would be full next

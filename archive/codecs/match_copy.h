@@ -30,7 +30,7 @@ constexpr std::array<std::uint8_t, MatchWord> WidenedPeriod = {0, 8, 8, 9, 8, 10
 
 }  // namespace detail
 
-// Copies length bytes (3 to 258) to 'to' from distance bytes before it (1 or more), with the
+// Copies length bytes (3 to 258, in Deflate64 up to 65538) to 'to' from distance bytes before it (1 or more), with the
 // result of a byte-by-byte copy from low to high addresses: where the source overlaps the
 // destination, the last distance bytes repeat. Writes at most MatchOverrun bytes past
 // to + length.

@@ -35,6 +35,7 @@ TCodecStatus DecodeEntry(TUnzipFrame& frame, TMethod method, std::uint16_t flags
     case TMethod::Reduced4: return Unreduce(frame, static_cast<std::uint16_t>(method));
     case TMethod::Imploded: return Explode(frame, flags);
     case TMethod::Deflated: return Inflate(frame);
+    case TMethod::Deflated64: return Inflate64(frame);
     case TMethod::BZip2: return Bunzip2(frame);
     case TMethod::Lzma: return DecodeLzma(frame, flags);
   }

@@ -18,7 +18,7 @@ struct TMethodRow {
   const char* Name;  // as listings show it
 };
 
-inline constexpr std::array<TMethodRow, 10> MethodTable = {{
+inline constexpr std::array<TMethodRow, 11> MethodTable = {{
     {TMethod::Stored, "Stored"},
     {TMethod::Shrunk, "Shrunk"},
     {TMethod::Reduced1, "Reduced"},
@@ -27,6 +27,7 @@ inline constexpr std::array<TMethodRow, 10> MethodTable = {{
     {TMethod::Reduced4, "Reduced"},
     {TMethod::Imploded, "Implode"},
     {TMethod::Deflated, "Defl"},
+    {TMethod::Deflated64, "Defl64"},
     {TMethod::BZip2, "BZip2"},
     {TMethod::Lzma, "LZMA"},
 }};

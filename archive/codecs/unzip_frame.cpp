@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <utility>
 
 namespace qel::codecs {
 
@@ -98,7 +99,19 @@ void TUnzipFrame::ReadPastEntry(std::uint8_t* trailer, std::size_t count) {
   }
 }
 
-void TUnzipFrame::FlushWindow(std::size_t n) { FlushBytes(FWindow.get(), std::min(n, WindowBlockSize)); }
+void TUnzipFrame::FlushWindow(std::size_t n) { FlushBytes(FWindow.get(), std::min(n, FWindowSize)); }
+
+bool TUnzipFrame::ReserveWindow(std::size_t size) noexcept {
+  if (size > FWindowSize) {
+    std::unique_ptr<std::uint8_t[]> larger(new (std::nothrow) std::uint8_t[size]());
+    if (!larger) {
+      return false;
+    }
+    FWindow = std::move(larger);
+    FWindowSize = size;
+  }
+  return true;
+}
 
 void TUnzipFrame::FlushBytes(const std::uint8_t* data, std::size_t n) {
   while (n > 0) {

@@ -21,7 +21,7 @@
 namespace qel::codecs {
 
 // The window block: inflate and explode use its first SlidingWindowSize bytes; unreduce and
-// unshrink lay their own tables over it.
+// unshrink lay their own tables over it. A Deflate64 entry asks for a larger one (ReserveWindow).
 inline constexpr std::size_t WindowBlockSize = 32780;
 inline constexpr std::size_t SlidingWindowSize = 32768;
 // Compressed input is read, and output written, in blocks of this size.
@@ -68,6 +68,11 @@ class TUnzipFrame final {
   std::int64_t UncompressedSize() const noexcept { return FUncompressedSize; }
   std::int64_t CompressedRemaining() const noexcept { return FCompressedRemaining; }
   std::uint8_t* Window() noexcept { return FWindow.get(); }
+  // Makes the window block at least size bytes for the entry about to be decoded, as Deflate64's
+  // 64 KB window needs; the other methods keep the WindowBlockSize bytes they were written for,
+  // and pay nothing for it. A larger block replaces the window for the rest of the run (what it
+  // held is not kept: no entry reads another's bytes). False when it cannot be had.
+  bool ReserveWindow(std::size_t size) noexcept;
 
   // --- compressed input ---
 
@@ -189,6 +194,7 @@ class TUnzipFrame final {
   TFrameProgress& FProgress;
   TFrameTableMemory FTableMemory;
   std::unique_ptr<std::uint8_t[]> FWindow;
+  std::size_t FWindowSize = WindowBlockSize;
   std::unique_ptr<std::uint8_t[]> FInput;
   std::unique_ptr<std::uint8_t[]> FOutput;
   std::unique_ptr<std::uint8_t[]> FDecoderBuffer;

@@ -9,8 +9,8 @@
 namespace qel::codecs {
 
 // 4.4.5 compression method: the numbers an entry's header may hold that a decoder of this
-// folder reads. Numbers 7 (tokenized) and from 9 on are valid in archives but have no decoder
-// here; they stay plain numbers and are reported as unsupported.
+// folder reads. Number 7 (tokenized) and the others without a value here are valid in
+// archives but have no decoder; they stay plain numbers and are reported as unsupported.
 enum class TMethod : std::uint16_t {
   Stored = 0,
   Shrunk = 1,
@@ -20,6 +20,7 @@ enum class TMethod : std::uint16_t {
   Reduced4 = 5,  // reduced with compression factor 4
   Imploded = 6,
   Deflated = 8,
+  Deflated64 = 9,  // Deflate64 ("enhanced deflating")
   BZip2 = 12,
   Lzma = 14,
 };

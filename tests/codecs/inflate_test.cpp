@@ -32,7 +32,7 @@ struct Inflated {
 
 // Inflates one entry through a frame over an in-memory archive, optionally cut into volumes
 // of volumeSize bytes.
-Inflated RunInflate(const CodecBytes& stream, std::size_t volumeSize = 0) {
+Inflated RunInflate(const CodecBytes& stream, std::size_t volumeSize = 0, TCodecStatus (*decode)(TUnzipFrame&) = Inflate) {
   MemoryHost host;
   if (volumeSize == 0) {
     host.Volumes.push_back(stream);
@@ -48,7 +48,7 @@ Inflated RunInflate(const CodecBytes& stream, std::size_t volumeSize = 0) {
   frame.SetTableAllocator(&tables);
   frame.BeginEntry(static_cast<std::int32_t>(stream.size()), 0, false);
   Inflated result;
-  result.Status = Inflate(frame);
+  result.Status = decode(frame);
   result.Output = host.Output;
   result.Writes = host.Calls("write");
   result.Boxes = host.Boxes;
@@ -577,6 +577,63 @@ TEST(Inflate, LongEntriesKeepTheWholeWindowBehindTheirMatches) {
     EXPECT_TRUE(r.Output == data) << portable;
     ExpectWholeBlocks(r.Writes, data.size());
   }
+}
+
+}  // namespace
+}  // namespace qel::codecs
+
+namespace qel::codecs {
+namespace {
+
+// Deflate64: length code 285 takes 16 extra bits, so a match may be longer than the 64 KB
+// window and cross two pass points in one step, also the one where the buffer slides; distance
+// codes 30 and 31 reach the whole window back. The same codes on the fast loop (a block with
+// input behind it) and on the exact path (the last block), on both loops. Deflate reads the
+// same bytes as damaged.
+TEST(Inflate, Deflate64MatchesReachTheWholeWindowAndOutgrowIt) {
+  CodecBytes expected = Noise(65535, 12);
+  BitWriter out;
+  out.StoredBlock(false, expected);
+  const auto match = [&](unsigned length, unsigned distance) {
+    testing::PutFixedSymbol(out, 285);
+    out.Put(length - 3, 16);
+    if (distance > 32768) {
+      const unsigned code = distance > 49152 ? 31 : 30;
+      testing::PutFixedDistanceCode(out, code);
+      out.Put(distance - (code == 31 ? 49153 : 32769), 14);
+    } else {
+      const testing::DeflateSymbol d = testing::DistanceSymbol(distance);
+      testing::PutFixedDistanceCode(out, d.Code);
+      out.Put(d.Extra, d.ExtraBits);
+    }
+    for (unsigned i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
+  };
+  for (bool last : {false, true}) {
+    out.BlockHeader(last, 1);
+    match(65538, 65535);  // the first time from 65 535: across 65 536 and 131 072
+    for (unsigned distance : {40000u, 60000u, 32769u, 65536u, 100u, 1u}) match(65535, distance);
+    match(3, 49153);
+    match(65538, 50000);  // the first time from 524 286: the slide at 524 288, and 589 824
+    testing::PutFixedSymbol(out, 'z');
+    expected.push_back('z');
+    match(10, 5);
+    testing::PutFixedSymbol(out, 256);
+    if (!last) {
+      const CodecBytes padding = Noise(40, 13);
+      out.StoredBlock(false, padding);
+      expected.insert(expected.end(), padding.begin(), padding.end());
+    }
+  }
+  const CodecBytes stream = out.Finish();
+  for (bool portable : {false, true}) {
+    UsePortableFastLoop(portable);
+    const Inflated r = RunInflate(stream, 0, Inflate64);
+    UsePortableFastLoop(false);
+    EXPECT_EQ(r.Status, TCodecStatus::Ok) << portable;
+    EXPECT_TRUE(r.Output == expected) << portable;
+    ExpectWholeBlocks(r.Writes, expected.size());
+  }
+  EXPECT_EQ(RunInflate(stream).Status, TCodecStatus::DamagedData);
 }
 
 }  // namespace
