@@ -15,12 +15,7 @@ export QEL_ROOT="$scratch/root"
 python3 "$here/../../scripts/make_demo_image.py" "$scratch/source/image.zip"
 cp "$program" "$scratch/source/Install"
 
-failed=0
-check() {  # check DESCRIPTION COMMAND...
-  description=$1
-  shift
-  if "$@"; then echo "ok: $description"; else echo "FAILED: $description"; failed=1; fi
-}
+. "$here/checks.sh"
 
 # Prints what the sandbox holds that a check compares: "link NAME -> TARGET ARGUMENTS" for
 # each .lnk in the menu folder (decoded from the Shell Link format), and "reg NAME=VALUE" for

@@ -24,12 +24,7 @@ with zipfile.ZipFile(sys.argv[2], "a", zipfile.ZIP_DEFLATED) as image:
 PY
 cp "$program" "$scratch/source/Install"
 
-failed=0
-check() {  # check DESCRIPTION COMMAND...
-  description=$1
-  shift
-  if "$@"; then echo "ok: $description"; else echo "FAILED: $description"; failed=1; fi
-}
+. "$here/checks.sh"
 
 (cd "$scratch/source" && printf 'Next\nset C:\\Program Files\\中文 Qel Ω\ncopy\nc\n' | ./Install > "$scratch/install.log" 2>&1)
 suite="$QEL_ROOT/drive_c/Program Files/中文 Qel Ω"

@@ -13,12 +13,7 @@ export QEL_ROOT="$scratch/root"
 python3 "$here/../../scripts/make_demo_image.py" "$scratch/source/image.zip"
 cp "$program" "$scratch/source/Install"
 
-failed=0
-check() {  # check DESCRIPTION COMMAND...
-  description=$1
-  shift
-  if "$@"; then echo "ok: $description"; else echo "FAILED: $description"; failed=1; fi
-}
+. "$here/checks.sh"
 run() {  # run FOLDER ARGUMENTS...: the program's exit status; nothing may be read from the terminal
   folder=$1
   shift

@@ -21,12 +21,7 @@ cp "$program" "$scratch/broken/Install.exe"
 "$runner" wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 
-failed=0
-check() {  # check DESCRIPTION COMMAND...
-  description=$1
-  shift
-  if "$@"; then echo "ok: $description"; else echo "FAILED: $description"; failed=1; fi
-}
+. "$here/checks.sh"
 windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 run() {  # run FOLDER PROGRAM ARGUMENTS...: the exit status, once every process of it has ended
   folder=$1
