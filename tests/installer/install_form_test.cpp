@@ -621,15 +621,21 @@ TEST_F(InstallerTest, UninstallNamesWhatItCouldNotDelete) {
   const platform::FileHandle busy =
       platform::FileOpen(InstallDir() + "\\busy.exe", platform::fmOpenRead | platform::fmShareDenyWrite);
   ASSERT_NE(busy, platform::InvalidFileHandle);
-  EXPECT_EQ(Uninstall(), 4) << "a file could not be removed";
+  const int status = Uninstall();
   platform::FileClose(busy);
   const platform::TShownDialog& notice = TDialogScript::Shown().back();
-  EXPECT_EQ(notice.Text.find("Uninstalling is completed."), std::string::npos) << notice.Text;
   EXPECT_NE(notice.Text.find(InstallDir() + "\\busy.exe"), std::string::npos) << notice.Text;
   EXPECT_EQ(notice.Text.find("a.exe\r"), std::string::npos) << notice.Text;
+#ifdef _WIN32
+  // Windows takes the file over, to delete it when it next starts: the uninstall is done.
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(notice.Text.find("next starts"), std::string::npos) << notice.Text;
+#else
   // The stand-in has no reboot to hand the file to: it is left for the user, and said so.
+  EXPECT_EQ(status, 4) << "a file could not be removed";
+  EXPECT_EQ(notice.Text.find("Uninstalling is completed."), std::string::npos) << notice.Text;
   EXPECT_NE(notice.Text.find("delete them by hand"), std::string::npos) << notice.Text;
-  EXPECT_EQ(notice.Text.find("next starts"), std::string::npos) << notice.Text;
+#endif
   EXPECT_EQ(FTarget.Names("Suite"), TNames{"busy.exe"});
 }
 
