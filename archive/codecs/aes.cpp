@@ -10,30 +10,27 @@ constexpr std::uint8_t Times2(std::uint8_t b) {
   return static_cast<std::uint8_t>((b << 1) ^ ((b & 0x80) != 0 ? 0x1B : 0x00));
 }
 
-constexpr std::uint8_t Multiply(std::uint8_t a, std::uint8_t b) {
-  std::uint8_t product = 0;
-  for (; b != 0; b >>= 1, a = Times2(a)) {
-    if ((b & 1) != 0) product ^= a;
-  }
-  return product;
-}
-
 constexpr std::uint8_t RotateLeft8(std::uint8_t b, int n) {
   return static_cast<std::uint8_t>((b << n) | (b >> (8 - n)));
 }
 
 // FIPS-197 5.1.1: the multiplicative inverse (0 for 0), then the affine transformation with
-// the constant 0x63. Derived here rather than typed, so no entry can be mistyped.
+// the constant 0x63. Derived here rather than typed, so no entry can be mistyped. The inverse
+// comes from the powers of the generator 3, which run through every non-zero byte: the inverse
+// of 3^i is 3^(255-i). (A search over all products would exceed the compilers' constant-
+// evaluation limits.)
 constexpr std::array<std::uint8_t, 256> MakeSBox() {
+  std::array<std::uint8_t, 256> power{};  // power[i] = 3^i, i < 255
+  std::array<std::uint8_t, 256> logarithm{};
+  std::uint8_t value = 1;
+  for (int i = 0; i < 255; ++i) {
+    power[i] = value;
+    logarithm[value] = static_cast<std::uint8_t>(i);
+    value = static_cast<std::uint8_t>(Times2(value) ^ value);  // times 3
+  }
   std::array<std::uint8_t, 256> box{};
   for (int x = 0; x < 256; ++x) {
-    std::uint8_t inverse = 0;
-    for (int y = 1; y < 256 && x != 0; ++y) {
-      if (Multiply(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y)) == 1) {
-        inverse = static_cast<std::uint8_t>(y);
-        break;
-      }
-    }
+    const std::uint8_t inverse = x == 0 ? 0 : power[(255 - logarithm[x]) % 255];
     box[x] = static_cast<std::uint8_t>(inverse ^ RotateLeft8(inverse, 1) ^ RotateLeft8(inverse, 2) ^
                                        RotateLeft8(inverse, 3) ^ RotateLeft8(inverse, 4) ^ 0x63);
   }

@@ -1,6 +1,7 @@
 #include "archive/codecs/sha1.h"
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define QEL_HAVE_SHA_NI 1
 #endif
@@ -56,8 +57,13 @@ QEL_SHA_NI_ATTRIBUTES inline void FiveGroups(TRounds& r, const std::uint8_t* blo
 }  // namespace
 
 bool Sha1NiAvailable() noexcept {
-  static const bool available =
-      __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("ssse3");
+  // The SHA extensions are bit 29 of EBX in leaf 7, asked of the processor itself: not every
+  // compiler's __builtin_cpu_supports knows them.
+  static const bool available = [] {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    const bool sha = __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0 && (ebx & (1u << 29)) != 0;
+    return sha && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("ssse3");
+  }();
   return available;
 }
 
