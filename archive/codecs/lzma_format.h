@@ -1,7 +1,7 @@
 // The constants of LZMA as ZIP stores it (method 14). The wrapper in front of the stream comes
 // from section 5.8 "LZMA - Method 14" of PKWARE's APPNOTE.TXT (version 6.3); the stream itself
-// from Igor Pavlov's "LZMA specification" (DOC/lzma-specification.txt of the LZMA SDK, draft of
-// 2015-06-14), whose parts are named in parentheses: (properties), (range decoder), (bit tree),
+// from Igor Pavlov's description of the LZMA format (the text document in DOC/ of the LZMA SDK,
+// draft of 2015-06-14), whose parts are named in parentheses: (properties), (range decoder), (bit tree),
 // (literals), (lengths), (distances), (main loop).
 #pragma once
 

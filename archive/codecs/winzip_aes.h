@@ -1,5 +1,5 @@
-// WinZip's AES encryption of ZIP entries, as the document "AES Encryption Information:
-// Encryption Specification AE-1 and AE-2" (version 1.04) describes it: method 99 in the header,
+// WinZip's AES encryption of ZIP entries, as WinZip's published description of its AE-1 and
+// AE-2 formats ("AES Encryption Information", version 1.04) gives it: method 99 in the header,
 // the entry's real method in an extra field, and in front of the data a salt and a password
 // verifier, behind it an authentication code. The keys come from the password and the salt by
 // PBKDF2-HMAC-SHA1; the data is AES in counter mode, authenticated by HMAC-SHA1 over the

@@ -16,6 +16,7 @@
 
 #include "platform/code_pages.h"
 #include "platform/files.h"
+#include "platform/shell_list.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/open_files.h"
@@ -42,21 +43,6 @@ constexpr std::intptr_t LaunchPathNotFound = 3;   // SE_ERR_PNF
 constexpr std::intptr_t LaunchAccessDenied = 5;   // SE_ERR_ACCESSDENIED
 constexpr std::intptr_t LaunchBadFormat = 11;     // ERROR_BAD_FORMAT
 constexpr std::intptr_t LaunchNoAssociation = 31; // SE_ERR_NOASSOC
-
-// The paths of a list in the shell's form; it ends at the first empty entry, or with the
-// text when the closing NUL is missing.
-std::vector<std::string> ListEntries(const std::string& list) {
-  std::vector<std::string> entries;
-  std::size_t start = 0;
-  while (start < list.size()) {
-    std::size_t end = list.find('\0', start);
-    if (end == std::string::npos) end = list.size();
-    if (end == start) break;
-    entries.push_back(list.substr(start, end - start));
-    start = end + 1;
-  }
-  return entries;
-}
 
 // Deletes what hostPath names, a folder with everything below it; symbolic links are
 // removed themselves, never followed. False when anything stays.
@@ -132,7 +118,7 @@ int DeleteEntry(const TResolvedEntry& resolved, std::uint32_t flags) {
 // Each entry is deleted on its own: one that fails does not keep the others. The result
 // is the first failure's.
 int DeleteEntries(const std::string& from, std::uint32_t flags) {
-  const std::vector<std::string> entries = ListEntries(from);
+  const std::vector<std::string> entries = ShellListEntries(from);
   if (entries.empty()) return ResultInvalidFiles;
   // A drive's root is never deleted, however it is spelt ("C:", "C:\..", "c:/"): a list
   // naming one is a caller's mistake, so none of it is carried out.

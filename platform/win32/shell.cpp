@@ -7,6 +7,7 @@
 
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/shell_list.h"
 #include "platform/ui.h"
 #include "platform/win32/folder_walk.h"
 #include "platform/win32/wide_text.h"
@@ -26,19 +27,6 @@ constexpr int ResultInvalidFiles = 0x7C;
 constexpr std::size_t ShellPathLimit = MAX_PATH;
 
 bool FitsShell(const std::string& path) { return Wide(path).size() < ShellPathLimit; }
-
-// The entries of a list in the shell's form, up to its first empty one.
-std::vector<std::string> ListEntries(const std::string& list) {
-  std::vector<std::string> entries;
-  for (std::size_t start = 0; start < list.size();) {
-    std::size_t end = list.find('\0', start);
-    if (end == std::string::npos) end = list.size();
-    if (end == start) break;
-    entries.push_back(list.substr(start, end - start));
-    start = end + 1;
-  }
-  return entries;
-}
 
 // The shell reads a list up to its first empty entry; two more NULs end even a list whose
 // caller forgot its closing one, so the shell never reads past the text.
@@ -225,7 +213,7 @@ bool TShellLink::Save(const std::string& linkFile) {
 
 int ShellFileOperation(std::uintptr_t window, std::uint32_t operation, const std::string& from, const std::string& to,
                        std::uint32_t flags, const std::string& progressTitle) {
-  const std::vector<std::string> entries = ListEntries(from);
+  const std::vector<std::string> entries = ShellListEntries(from);
   if (operation == foDelete) {
     for (const std::string& entry : entries) {
       if (NamesDriveRoot(entry)) return ResultInvalidFiles;
