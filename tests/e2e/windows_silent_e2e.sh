@@ -33,9 +33,13 @@ run() {  # run FOLDER PROGRAM ARGUMENTS...: the exit status, once every process 
 }
 # Whether the log holds a line (a fixed text), read as the CR LF text it is.
 logged() { tr -d '\r' < "$1" | grep -qF -- "$2"; }
+# A 32-bit program's view of HKLM\Software is WOW6432Node in a 64-bit prefix, where reg runs
+# as a 64-bit program: the value is looked for in both.
 quiet_command() {
-  "$runner" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Qel Orvane' /v QuietUninstallString 2>/dev/null |
-    tr -d '\r' | sed -n 's/.*QuietUninstallString[[:space:]]*REG_SZ[[:space:]]*//p'
+  for software in 'Software' 'Software\WOW6432Node'; do
+    "$runner" reg query "HKLM\\$software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Qel Orvane" /v QuietUninstallString \
+      2>/dev/null | tr -d '\r' | sed -n 's/.*QuietUninstallString[[:space:]]*REG_SZ[[:space:]]*//p'
+  done | head -n 1
 }
 
 suite="$WINEPREFIX/drive_c/Program Files/My Qel"
