@@ -23,7 +23,7 @@ enum class TSkipReason : int {
   srOutOfMemory = 4,         // a decoding table could not be allocated
   srBadName = 5,             // a name no file may have here: control or refused characters, a device
   srCannotCreate = 6,        // the output file could not be created (a folder in the way, no rights)
-  srNameClash = 7,           // a name the system cannot spell would land on another entry's file
+  srNameClash = 7,           // no longer reported (every name is written as the archive spells it); kept for callers
   srOverlap = 8,             // the entry's data lies inside another entry's: read once, not again
   srArchiveVolume = 9,       // the entry's file would replace a volume of the archive being read
 };
