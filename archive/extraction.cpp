@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "archive/codecs/methods.h"
 #include "archive/codecs/unzip_frame.h"
@@ -25,6 +26,7 @@
 #include "platform/code_pages.h"
 #include "platform/files.h"
 #include "platform/ui.h"
+#include "platform/unix_files.h"
 
 namespace qel::archive {
 namespace {
@@ -84,6 +86,13 @@ class TExtraction final {
   bool DecodeVerified(std::int32_t index, const TOutputFile* file);
   codecs::TCodecStatus Decode(const TOutputFile* output);
   void GiveAttributes(const TOutputFile& output);
+  std::optional<platform::TFileTime> EntryTime() const;
+  std::optional<std::uint32_t> EntryPermissions() const;
+  void NoteFolder(const std::string& path, const std::string& belowDestination);
+  void TakeLink(std::int32_t index, const TOutputFile& output, const std::string& belowDestination);
+  bool LeadsThroughLink(const std::string& belowDestination) const;
+  void MakeLinks();
+  void StampFolders();
   // A wrong password shows late, as bad data: ask for another and go again, or skip.
   void RetryOrSkipPassword(std::int32_t index);
   void DiscardOutput(const TOutputFile* output);
@@ -104,6 +113,23 @@ class TExtraction final {
   std::string FFailure;  // why the entry in hand did not come out right, in a few words
   std::string FKnownFolder;  // the last folder found or made for an entry
   std::set<std::string> FVolumes;  // the archive's own files, full paths in upper case
+
+  // Links are made once every file is written, so that no entry is ever written through a
+  // link the archive made; folders get their times and modes once nothing more goes into them.
+  struct TPendingLink {
+    std::int32_t Index;
+    std::string Name;
+    std::string Folder;  // below the destination, as EntryFolder places it
+    std::string Target;
+  };
+  struct TPendingFolder {
+    std::string Path;
+    std::optional<platform::TFileTime> Time;
+    std::optional<std::uint32_t> Permissions;
+  };
+  std::vector<TPendingLink> FLinks;
+  std::vector<TPendingFolder> FFolders;
+  std::vector<std::uint8_t> FLinkTarget;
 };
 
 std::int32_t TExtraction::Run() {
@@ -140,6 +166,8 @@ std::int32_t TExtraction::Run() {
       HandleEntry(i);
     } while (FRetry);
   }
+  MakeLinks();
+  StampFolders();
   return FResult;
 }
 
@@ -218,9 +246,15 @@ void TExtraction::HandleEntry(std::int32_t index) {
   }
   const std::string& path = *folder;
   const bool folderAssumed = ProvideFolder(path);
+  // The same folder below an empty destination: what a link's target is measured against.
+  const auto belowDestination = [&] {
+    return EntryFolder({}, FWork.Directory(), RootLength(FWork.Directory(), FZip.RootDir()), FZip.RecreateDirs())
+        .value_or(std::string());
+  };
   if (FWork.FileName().empty()) {
     bool skip = false;
     if (FZip.RecreateDirs() && FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, path, skip);
+    if (FZip.RecreateDirs() && !skip) NoteFolder(path, belowDestination());
     return;
   }
   if (!MethodIsSupported(index)) return;
@@ -232,6 +266,10 @@ void TExtraction::HandleEntry(std::int32_t index) {
   }
   if (IsArchiveVolume(output)) {
     SkipEntry(TSkipReason::srArchiveVolume, index);
+    return;
+  }
+  if (FWork.IsSymbolicLink() && platform::HasUnixFiles()) {
+    TakeLink(index, output, belowDestination());
     return;
   }
   // An existing file is replaced only by a complete, verified entry: the entry is written
@@ -537,7 +575,7 @@ codecs::TCodecStatus TExtraction::Decode(const TOutputFile* output) {
     }
     // A finished file takes its time stamp through the handle that wrote it, before a
     // read-only attribute could keep it from being opened for writing.
-    FOutput.Close(status == codecs::TCodecStatus::Ok ? std::optional<std::uint32_t>(FWork.FileDate) : std::nullopt);
+    FOutput.Close(status == codecs::TCodecStatus::Ok ? EntryTime() : std::nullopt);
     return status;
   } catch (...) {
     DiscardOutput(output);
@@ -546,7 +584,89 @@ codecs::TCodecStatus TExtraction::Decode(const TOutputFile* output) {
 }
 
 void TExtraction::GiveAttributes(const TOutputFile& output) {
-  if (FZip.RetainAttributes()) output.SetAttributes(FWork.ExternalAttributes);
+  if (!FZip.RetainAttributes()) return;
+  output.SetAttributes(FWork.ExternalAttributes);
+  if (const std::optional<std::uint32_t> permissions = EntryPermissions()) platform::FileSetMode(output.Name(), *permissions);
+}
+
+// The exact time an extra field gives, else the MS-DOS one, which is local time to two seconds.
+std::optional<platform::TFileTime> TExtraction::EntryTime() const {
+  if (FWork.LastWriteTime) return FWork.LastWriteTime;
+  return platform::FileTimeOfDosDate(FWork.FileDate);
+}
+
+// The permissions a Unix writer kept, where files here have them and attributes are retained.
+// Like other unzips, the mode is given as stored, not narrowed by the user's umask.
+std::optional<std::uint32_t> TExtraction::EntryPermissions() const {
+  const std::optional<std::uint32_t> mode = FWork.UnixMode();
+  if (!mode || !FZip.RetainAttributes() || !platform::HasUnixFiles()) return std::nullopt;
+  return *mode & 0777;
+}
+
+// The destination itself is the user's folder, not the archive's: it keeps its time and mode.
+void TExtraction::NoteFolder(const std::string& path, const std::string& belowDestination) {
+  if (belowDestination.empty()) return;
+  FFolders.push_back({path.substr(0, path.size() - 1), EntryTime(), EntryPermissions()});
+}
+
+// A link entry's data is its target: decoded and checked like any entry's, then kept for the end
+// of the run, when the link is made. A target that could lead out of the destination is refused.
+void TExtraction::TakeLink(std::int32_t index, const TOutputFile& output, const std::string& belowDestination) {
+  // No system takes a path this long: whatever the data is, it is no link.
+  constexpr TZipSize LongestTarget = 4095;
+  if (FWork.UncompressedSize > LongestTarget) {
+    SkipEntry(TSkipReason::srDamagedData, index);
+    return;
+  }
+  BeginEntryData();
+  bool skip = false;
+  if (FZip.OnStartUnZip) FZip.OnStartUnZip(FZip, index, output.Name(), skip);
+  if (skip) return;
+  FLinkTarget.clear();
+  FOutput.OpenMemory(FLinkTarget);
+  if (!DecodeVerified(index, nullptr)) return;
+  std::string target(FLinkTarget.begin(), FLinkTarget.end());
+  if (!LinkTargetStaysInside(belowDestination, target)) {
+    SkipEntry(TSkipReason::srUnsafeLink, index);
+    return;
+  }
+  FLinks.push_back({index, output.Name(), belowDestination, std::move(target)});
+}
+
+// Whether a folder on the way from the destination to this one is a link, through which a
+// target's ".." would climb from wherever the link leads.
+bool TExtraction::LeadsThroughLink(const std::string& belowDestination) const {
+  std::string path = FDestination.empty() ? std::string() : WithClosingBackslash(FDestination);
+  for (std::size_t start = 0; start < belowDestination.size();) {
+    const std::size_t end = belowDestination.find('\\', start);
+    path += belowDestination.substr(start, end - start);
+    if (platform::IsSymbolicLink(path)) return true;
+    path += '\\';
+    start = end + 1;
+  }
+  return false;
+}
+
+void TExtraction::MakeLinks() {
+  for (const TPendingLink& link : FLinks) {
+    if (LeadsThroughLink(link.Folder)) {
+      SkipEntry(TSkipReason::srUnsafeLink, link.Index);
+    } else if (!platform::CreateSymbolicLink(link.Name, link.Target)) {
+      SkipEntry(TSkipReason::srCannotCreate, link.Index);
+    } else if (FZip.OnEndUnZip) {
+      FZip.OnEndUnZip(FZip, link.Index, link.Name);
+    }
+  }
+}
+
+// Deepest first: a folder whose mode keeps others out is closed only after its subfolders are done.
+void TExtraction::StampFolders() {
+  std::stable_sort(FFolders.begin(), FFolders.end(),
+                   [](const TPendingFolder& a, const TPendingFolder& b) { return a.Path.size() > b.Path.size(); });
+  for (const TPendingFolder& folder : FFolders) {
+    if (folder.Time) platform::DirectorySetTime(folder.Path, *folder.Time);
+    if (folder.Permissions) platform::FileSetMode(folder.Path, *folder.Permissions);
+  }
 }
 
 void TExtraction::RetryOrSkipPassword(std::int32_t index) {

@@ -64,10 +64,10 @@ void TEntryOutput::WriteOutput(const std::uint8_t* data, std::size_t count) {
 
 // The bytes still in the stream's buffer must reach the disk before the file counts as written.
 // A caller's stream is the caller's to flush.
-void TEntryOutput::Close(std::optional<std::uint32_t> lastWriteTime) {
+void TEntryOutput::Close(std::optional<platform::TFileTime> lastWriteTime) {
   if (!FFile) return;
   if (!FFile->Flush()) RaiseWriteError();
-  if (lastWriteTime) platform::FileSetDate(FFile->Handle(), *lastWriteTime);
+  if (lastWriteTime) platform::FileSetTime(FFile->Handle(), *lastWriteTime);
   FFile.reset();
 }
 

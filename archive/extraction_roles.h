@@ -15,6 +15,7 @@
 #include "archive/lfn_file_stream.h"
 #include "archive/output_file.h"
 #include "base/stream.h"
+#include "platform/files.h"
 
 namespace qel::archive {
 
@@ -58,11 +59,11 @@ class TEntryOutput final : public codecs::TFrameOutput {
   // Appended to the caller's block of memory.
   void OpenMemory(std::vector<std::uint8_t>& memory);
   void WriteOutput(const std::uint8_t* data, std::size_t count) override;
-  // Writes what the buffer still holds, gives the file lastWriteTime (an MS-DOS date and
-  // time, local) when one is given, and closes it; raises when the disk refuses the bytes.
+  // Writes what the buffer still holds, gives the file lastWriteTime when one is given, and
+  // closes it; raises when the disk refuses the bytes.
   // A time the system refuses is not reported. A stream or memory stays in hand until the next
   // Open: the CRC is checked after Close, and a failed entry's bytes must still be taken back.
-  void Close(std::optional<std::uint32_t> lastWriteTime);
+  void Close(std::optional<platform::TFileTime> lastWriteTime);
   // Closes without caring what becomes of the bytes still buffered (the file is given up).
   // A stream goes back to where the entry started in it, and memory back to its size then, so
   // neither keeps a failed entry's bytes, nor a retried entry's first attempt; a stream the

@@ -89,4 +89,25 @@ std::optional<std::string> EntryFolder(const std::string& destination, const std
   return WithSeparator(destination) + d;
 }
 
+bool LinkTargetStaysInside(const std::string& linkFolder, const std::string& target) {
+  if (target.empty() || target.find('\0') != std::string::npos) return false;
+  if (target[0] == '/' || target[0] == '\\' || (target.size() >= 2 && target[1] == ':')) return false;
+  const auto depth = static_cast<std::size_t>(std::count(linkFolder.begin(), linkFolder.end(), '\\'));
+  std::size_t climbs = 0;
+  bool named = false;
+  for (std::size_t start = 0; start <= target.size();) {
+    std::size_t end = target.find_first_of("/\\", start);
+    if (end == std::string::npos) end = target.size();
+    const std::string component = target.substr(start, end - start);
+    start = end + 1;
+    if (component.empty() || component == ".") continue;
+    if (component != "..") {
+      named = true;
+    } else if (named || ++climbs > depth) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace qel::archive

@@ -31,6 +31,13 @@ std::size_t LeadingComponentsLength(const std::string& directory, std::size_t co
 // ".", components of dots and spaces alone, and the empty ones of doubled separators.
 std::string WithoutClimbing(const std::string& directory);
 
+// Whether a symbolic link in linkFolder (a folder as EntryFolder places it below an empty
+// destination: "a\b\", or empty for the destination itself) pointing at target (as stored)
+// reaches only places inside the destination, however the archive's other links resolve: the
+// target is relative, and its ".." all come first and climb no higher than the link's folder.
+// A ".." after a name is refused, as that name may itself be a link to somewhere else.
+bool LinkTargetStaysInside(const std::string& linkFolder, const std::string& target);
+
 // True for a name Windows lets a file or folder have: not empty, no control character
 // (NUL included) and none of < > : " / \ | ? *, and not a device name (CON, NUL, COM1, ...,
 // also with an extension), which would open the device instead of a file.

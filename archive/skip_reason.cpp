@@ -14,6 +14,7 @@ const char* SkipReasonText(TSkipReason reason) noexcept {
     case TSkipReason::srNameClash: return "name clashes with another entry";
     case TSkipReason::srOverlap: return "data overlaps another entry";
     case TSkipReason::srArchiveVolume: return "would replace the archive itself";
+    case TSkipReason::srUnsafeLink: return "link would point outside the destination";
   }
   return "skipped";
 }

@@ -26,6 +26,7 @@ enum class TSkipReason : int {
   srNameClash = 7,           // no longer reported (every name is written as the archive spells it); kept for callers
   srOverlap = 8,             // the entry's data lies inside another entry's: read once, not again
   srArchiveVolume = 9,       // the entry's file would replace a volume of the archive being read
+  srUnsafeLink = 10,         // a symbolic link that could lead out of the destination
 };
 // The reason in a few words for a user ("compressed data damaged").
 const char* SkipReasonText(TSkipReason reason) noexcept;

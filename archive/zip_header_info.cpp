@@ -65,6 +65,7 @@ void TZipHeaderInfo::Clear() {
   Selected = false;
   OverlapsEarlierEntry = false;
   WinZipAes.reset();
+  LastWriteTime.reset();
   FStoredName.clear();
   FFileName.clear();
   FDirectory.clear();
@@ -109,6 +110,8 @@ void TZipHeaderInfo::SetStoredName(const std::string& storedName) {
 }
 
 void TZipHeaderInfo::ApplyExtraField(const std::uint8_t* extra, std::size_t length) {
+  std::optional<std::int64_t> ntfsTime;
+  std::optional<std::int64_t> unixTime;
   std::size_t at = 0;
   while (at + 4 <= length) {
     const std::uint16_t tag = ReadLe16(extra + at);
@@ -117,8 +120,41 @@ void TZipHeaderInfo::ApplyExtraField(const std::uint8_t* extra, std::size_t leng
     if (tag == Zip64ExtraTag) TakeZip64Field(data, size);
     if (tag == UnicodePathExtraTag) TakeUnicodePath(data, size);
     if (tag == codecs::WinZipAesExtraTag) WinZipAes = codecs::ParseWinZipAesField(data, size);
+    if (tag == NtfsExtraTag) ntfsTime = NtfsLastWriteTime(data, size);
+    if (tag == TimestampExtraTag) unixTime = TimestampLastWriteTime(data, size);
     at += 4 + size;
   }
+  // The finer of the two wins, wherever each stands in the field.
+  if (ntfsTime || unixTime) LastWriteTime = ntfsTime ? ntfsTime : unixTime;
+}
+
+// Four reserved bytes, then attributes each under a tag and a size; tag 1 holds the last-write,
+// last-access and creation times, eight bytes each. A zero time is none.
+std::optional<std::int64_t> TZipHeaderInfo::NtfsLastWriteTime(const std::uint8_t* data, std::size_t length) {
+  constexpr std::uint16_t TimesTag = 1;
+  constexpr std::size_t TimesSize = 24;
+  for (std::size_t at = 4; at + 4 <= length;) {
+    const std::uint16_t tag = ReadLe16(data + at);
+    const std::size_t size = ReadLe16(data + at + 2);
+    if (tag == TimesTag && size >= TimesSize && at + 4 + size <= length) {
+      // A time past the year 30828 reads as negative: no time either.
+      const std::int64_t ticks = ReadZipSize64(data + at + 4);
+      if (ticks <= 0) return std::nullopt;
+      return ticks;
+    }
+    at += 4 + size;
+  }
+  return std::nullopt;
+}
+
+// A flags byte, then the times it announces as signed 32-bit seconds since 1970, UTC; the
+// last-write time (bit 0) comes first. A central header's field holds at most that one.
+std::optional<std::int64_t> TZipHeaderInfo::TimestampLastWriteTime(const std::uint8_t* data, std::size_t length) {
+  constexpr std::int64_t TicksPerSecond = 10'000'000;
+  constexpr std::int64_t UnixEpochSeconds = 11'644'473'600;  // from 1601-01-01 to 1970-01-01
+  if (length < 5 || (data[0] & 1) == 0) return std::nullopt;
+  const auto seconds = static_cast<std::int32_t>(ReadLe32(data + 1));
+  return (static_cast<std::int64_t>(seconds) + UnixEpochSeconds) * TicksPerSecond;
 }
 
 // The 64-bit values stand in the order of the fields they replace, each only when its field
@@ -172,6 +208,7 @@ void TZipHeaderInfo::SetFromCentral(const TCentralHeaderBytes& header, std::stri
   Selected = false;
   OverlapsEarlierEntry = false;
   WinZipAes.reset();
+  LastWriteTime.reset();
 }
 
 void TZipHeaderInfo::SetFromLocal(const TLocalHeaderBytes& header, std::string_view name) {
@@ -197,6 +234,7 @@ void TZipHeaderInfo::SetFromLocal(const TLocalHeaderBytes& header, std::string_v
   Selected = false;
   OverlapsEarlierEntry = false;
   WinZipAes.reset();
+  LastWriteTime.reset();
 }
 
 bool TZipHeaderInfo::ReadCentral(base::TStream& stream, const TNextDiskFunc& nextDisk) {
@@ -280,6 +318,7 @@ void TZipHeaderInfo::CopyFrom(const TZipHeaderInfo& source) {
   Selected = source.Selected;
   OverlapsEarlierEntry = source.OverlapsEarlierEntry;
   WinZipAes = source.WinZipAes;
+  LastWriteTime = source.LastWriteTime;
 }
 
 void TZipHeaderInfo::Assign(const base::TPersistent& source) {

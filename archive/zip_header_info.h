@@ -50,6 +50,10 @@ class TZipHeaderInfo final : public base::TPersistent {
   bool OverlapsEarlierEntry;
   // What a WinZip AES extra field says, when the entry has one this reader understands.
   std::optional<codecs::TWinZipAesField> WinZipAes;
+  // The exact last-write time, when an extra field carries it (NTFS, else Info-ZIP's "UT"): in
+  // 100-nanosecond ticks since 1601-01-01, UTC, as Windows keeps file times. FileDate is the
+  // same moment in local time to two seconds.
+  std::optional<std::int64_t> LastWriteTime;
 
   // Back to a fresh record: the defaults the writing side starts a new entry with.
   void Clear();
@@ -72,6 +76,17 @@ class TZipHeaderInfo final : public base::TPersistent {
   // The method the data is compressed with: an AES entry names it in its extra field.
   std::uint16_t ActualMethod() const { return AesEncrypted() ? WinZipAes->Method : CompressionMethod; }
   bool HasDataDescriptor() const { return (Flags & FlagDataDescriptor) != 0; }
+  // The Unix mode (file type and permissions) a Unix writer kept, when it kept one.
+  std::optional<std::uint32_t> UnixMode() const {
+    const std::uint32_t mode = ExternalAttributes >> 16;
+    if ((VersionMadeBy >> 8) != HostUnix || mode == 0) return std::nullopt;
+    return mode;
+  }
+  // A symbolic link: its data is the path it points at.
+  bool IsSymbolicLink() const {
+    const std::optional<std::uint32_t> mode = UnixMode();
+    return mode && (*mode & UnixFileTypeMask) == UnixSymbolicLink;
+  }
   bool HasComment() const { return FileCommentLength != 0; }
   std::int32_t LocalSize() const { return LocalHeaderSize + FileNameLength + ExtraFieldLength; }
   std::int32_t CentralSize() const {
@@ -110,6 +125,8 @@ class TZipHeaderInfo final : public base::TPersistent {
   void SetStoredName(const std::string& storedName);
   void TakeZip64Field(const std::uint8_t* data, std::size_t length);
   void TakeUnicodePath(const std::uint8_t* data, std::size_t length);
+  static std::optional<std::int64_t> NtfsLastWriteTime(const std::uint8_t* data, std::size_t length);
+  static std::optional<std::int64_t> TimestampLastWriteTime(const std::uint8_t* data, std::size_t length);
 
   std::string FStoredName;  // the name's bytes as the header holds them
 

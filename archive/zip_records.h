@@ -62,12 +62,19 @@ inline constexpr std::size_t EndRecordOffset = 8;
 // Extra-field blocks the reader understands (4.5.1): a 16-bit tag and a 16-bit length before each.
 inline constexpr std::uint16_t Zip64ExtraTag = 0x0001;        // 4.5.3: 64-bit sizes, offset, disk
 inline constexpr std::uint16_t UnicodePathExtraTag = 0x7075;  // 4.6.9: Info-ZIP, the name in UTF-8
+inline constexpr std::uint16_t NtfsExtraTag = 0x000A;         // 4.5.5: Windows times, 100 ns since 1601
+inline constexpr std::uint16_t TimestampExtraTag = 0x5455;    // Info-ZIP "UT": Unix times, seconds since 1970
 // A 32-bit size or offset of this value, or a 16-bit disk of 0xFFFF, stands in the ZIP64 field.
 inline constexpr std::uint32_t Zip64Marker32 = 0xFFFFFFFF;
 inline constexpr std::uint16_t Zip64Marker16 = 0xFFFF;
 
 // The upper byte of "version made by" names the system the writer ran on (4.4.2.2).
 inline constexpr std::uint8_t HostUnix = 3;
+// A Unix writer keeps the file's mode in the upper 16 bits of the external attributes.
+inline constexpr std::uint32_t UnixFileTypeMask = 0170000;
+inline constexpr std::uint32_t UnixSymbolicLink = 0120000;
+inline constexpr std::uint32_t UnixRegularFile = 0100000;
+inline constexpr std::uint32_t UnixDirectory = 0040000;
 
 // Field offsets inside the fixed part of the local file header (4.3.7).
 namespace local_header {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qel::platform {
@@ -54,6 +55,16 @@ std::int64_t FileGetDate(FileHandle handle);
 // Sets the last-write time from an MS-DOS date and time (local time); the handle must be
 // open for writing, and an invalid date or time fails.
 bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime);
+
+// A moment as Windows keeps it: 100-nanosecond ticks since 1601-01-01, UTC.
+using TFileTime = std::int64_t;
+// The moment an MS-DOS date and time (local time) stands for; nothing for an impossible one
+// (month 0, the 30th of February, hour 24).
+std::optional<TFileTime> FileTimeOfDosDate(std::uint32_t dosDateTime);
+// Sets the last-write time to the moment; the handle must be open for writing.
+bool FileSetTime(FileHandle handle, TFileTime lastWriteTime);
+// Sets a folder's last-write time to the moment.
+bool DirectorySetTime(const std::string& name, TFileTime lastWriteTime);
 
 // Fails for a read-only file and for a file that is open.
 bool DeleteFile(const std::string& name);

@@ -1,5 +1,6 @@
 // Names in the stand-in's file system: delete, rename, attributes, folders, the current
 // directory and full path names.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 
 #include "platform/code_pages.h"
 #include "platform/files.h"
+#include "platform/posix/file_time.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/open_files.h"
@@ -154,6 +156,16 @@ bool RemoveDir(const std::string& name) {
   }
   if (rmdir(path.Host.c_str()) != 0) return FailFromErrno(errno);
   posix::NoteEntryRemoved(path.Host);
+  return true;
+}
+
+bool DirectorySetTime(const std::string& name, TFileTime lastWriteTime) {
+  posix::THostPath path;
+  struct stat info {};
+  if (!StatExisting(name, path, info)) return false;
+  if (!S_ISDIR(info.st_mode)) return Fail(posix::ErrorDirectory);
+  const timespec times[2] = {{0, UTIME_OMIT}, posix::TimespecOf(lastWriteTime)};
+  if (utimensat(AT_FDCWD, path.Host.c_str(), times, 0) != 0) return FailFromErrno(errno);
   return true;
 }
 

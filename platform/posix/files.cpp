@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "platform/posix/file_time.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/open_files.h"
@@ -273,10 +274,7 @@ std::int64_t FileGetDate(FileHandle handle) {
   return static_cast<std::int64_t>((date << 16) | time);
 }
 
-bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime) {
-  const auto file = OpenFileOf(handle);
-  if (!file) return false;
-  if (!file->CanWrite) return Fail(ErrorAccessDenied);
+std::optional<TFileTime> FileTimeOfDosDate(std::uint32_t dosDateTime) {
   const std::uint32_t date = dosDateTime >> 16;
   const std::uint32_t time = dosDateTime & 0xFFFF;
   const int year = static_cast<int>((date >> 9) + 1980);
@@ -288,7 +286,7 @@ bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime) {
   // Windows refuses an impossible date or time (month 0, the 30th of February, hour 24)
   // where mktime would quietly move it on to a real one.
   if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 || second > 59) {
-    return Fail(ErrorInvalidParameter);
+    return std::nullopt;
   }
   std::tm local {};
   local.tm_year = year - 1900;
@@ -299,8 +297,22 @@ bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime) {
   local.tm_sec = second;
   local.tm_isdst = -1;
   const std::time_t seconds = std::mktime(&local);
-  if (seconds == static_cast<std::time_t>(-1)) return Fail(ErrorInvalidParameter);
-  const timespec times[2] = {{0, UTIME_OMIT}, {seconds, 0}};
+  if (seconds == static_cast<std::time_t>(-1)) return std::nullopt;
+  return (static_cast<TFileTime>(seconds) + posix::UnixEpochInFileTimeSeconds) * posix::FileTimeTicksPerSecond;
+}
+
+bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime) {
+  if (!OpenFileOf(handle)) return false;
+  const std::optional<TFileTime> moment = FileTimeOfDosDate(dosDateTime);
+  if (!moment) return Fail(ErrorInvalidParameter);
+  return FileSetTime(handle, *moment);
+}
+
+bool FileSetTime(FileHandle handle, TFileTime lastWriteTime) {
+  const auto file = OpenFileOf(handle);
+  if (!file) return false;
+  if (!file->CanWrite) return Fail(ErrorAccessDenied);
+  const timespec times[2] = {{0, UTIME_OMIT}, posix::TimespecOf(lastWriteTime)};
   if (futimens(Descriptor(handle), times) != 0) return FailFromErrno(errno);
   return true;
 }

@@ -1,4 +1,5 @@
-// The access and sharing that FileOpen's mode bits select, for every open that takes them.
+// The access and sharing that FileOpen's mode bits select, for every open that takes them, and
+// the FILETIME form of a moment.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,15 @@ inline FileHandle FromHandle(HANDLE handle) {
     return InvalidFileHandle;
   }
   return reinterpret_cast<FileHandle>(handle);
+}
+
+inline FILETIME FileTimeOf(TFileTime moment) {
+  const auto ticks = static_cast<std::uint64_t>(moment);
+  return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+inline TFileTime FileTimeValue(const FILETIME& moment) {
+  return static_cast<TFileTime>((static_cast<std::uint64_t>(moment.dwHighDateTime) << 32) | moment.dwLowDateTime);
 }
 
 }  // namespace qel::platform::win32

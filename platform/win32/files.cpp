@@ -83,14 +83,24 @@ std::int64_t FileGetDate(FileHandle handle) {
   return static_cast<std::int64_t>((static_cast<std::uint32_t>(date) << 16) | time);
 }
 
-bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime) {
+std::optional<TFileTime> FileTimeOfDosDate(std::uint32_t dosDateTime) {
   FILETIME local;
-  FILETIME written;
+  FILETIME moment;
   if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16), static_cast<WORD>(dosDateTime & 0xFFFF), &local) ||
-      !LocalFileTimeToFileTime(&local, &written) || !SetFileTime(AsHandle(handle), nullptr, nullptr, &written)) {
-    return RecordLastError();
+      !LocalFileTimeToFileTime(&local, &moment)) {
+    return RecordLastError(), std::nullopt;
   }
-  return true;
+  return win32::FileTimeValue(moment);
+}
+
+bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime) {
+  const std::optional<TFileTime> moment = FileTimeOfDosDate(dosDateTime);
+  return moment && FileSetTime(handle, *moment);
+}
+
+bool FileSetTime(FileHandle handle, TFileTime lastWriteTime) {
+  const FILETIME written = win32::FileTimeOf(lastWriteTime);
+  return SetFileTime(AsHandle(handle), nullptr, nullptr, &written) || RecordLastError();
 }
 
 }  // namespace qel::platform

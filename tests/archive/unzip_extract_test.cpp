@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "platform/code_pages.h"
 #include "platform/files.h"
 #include "platform/ui.h"
+#include "platform/unix_files.h"
 #include "support/exception_message.h"
 #include "support/fixture_archives.h"
 #include "support/limited_drive.h"
@@ -587,6 +589,73 @@ TEST_F(Extraction, ASecondRunReplacesReadOnlyFilesAndAFolderInTheWayCostsOneEntr
   EXPECT_EQ(Output("z.txt"), "zeta");
   EXPECT_NE(std::find(Log.Lines.begin(), Log.Lines.end(), "skip cannot create file 1"), Log.Lines.end());
   platform::FileSetAttr(Out + "\\a.txt", platform::faArchive);
+}
+
+// An entry as a Unix writer stores it: its mode in the high word, its exact time in a UT field.
+ZipEntry UnixEntry(std::string name, std::string_view data, std::uint32_t mode, std::uint32_t unixTime = 0) {
+  ZipEntry entry;
+  entry.Name = std::move(name);
+  entry.Data = testing::ToBytes(data);
+  entry.VersionMadeBy = 0x031E;
+  entry.ExternalAttributes = mode << 16;
+  if (unixTime != 0) {
+    entry.CentralExtra = {0x55, 0x54, 5, 0, 1};
+    testing::PutLe32(entry.CentralExtra, unixTime);
+  }
+  return entry;
+}
+
+// Modes, exact times and links, where the system keeps them. A link is made only when its
+// target cannot lead out of the destination, however the archive's other links (or those of
+// an earlier run) resolve; elsewhere a link entry is the file that holds its target.
+TEST_F(Extraction, UnixModesExactTimesAndLinksThatStayInside) {
+  namespace fs = std::filesystem;
+  ZipBuilder b;
+  b.Add(UnixEntry("sub/", "", 040750, 1600000001));
+  b.Add(UnixEntry("sub/run.sh", "#!/bin/sh\n", 0100755, 1700000003));
+  b.Add(UnixEntry("sub/inside", "run.sh", 0120777));
+  b.Add(UnixEntry("sub/parent", "../sub/run.sh", 0120777));
+  b.Add(UnixEntry("self", ".", 0120777));
+  b.Add(UnixEntry("up", "sub/../..", 0120777));
+  b.Add(UnixEntry("escape", "../outside", 0120777));
+  b.Add(UnixEntry("abs", "/etc/passwd", 0120777));
+  auto zip = Component(b);
+  if (!platform::HasUnixFiles()) {
+    EXPECT_EQ(zip->UnZip(), 8);
+    EXPECT_EQ(Output("sub/inside"), "run.sh");
+    return;
+  }
+  EXPECT_EQ(zip->UnZip(), 5);
+  for (const int refused : {5, 6, 7}) {
+    const std::string line = base::Format("skip link would point outside the destination %d", {refused});
+    EXPECT_NE(std::find(Log.Lines.begin(), Log.Lines.end(), line), Log.Lines.end()) << line;
+  }
+  const std::string out = Scratch.PosixPath() + "/out/";
+  EXPECT_EQ(fs::status(out + "sub/run.sh").permissions(), static_cast<fs::perms>(0755));
+  EXPECT_EQ(fs::status(out + "sub").permissions(), static_cast<fs::perms>(0750));
+  const auto seconds = [](const fs::path& path) {
+    const auto time = std::chrono::file_clock::to_sys(fs::last_write_time(path));
+    return std::chrono::duration_cast<std::chrono::seconds>(time.time_since_epoch()).count();
+  };
+  EXPECT_EQ(seconds(out + "sub/run.sh"), 1700000003);
+  EXPECT_EQ(seconds(out + "sub"), 1600000001) << "the folder's time is set after its contents";
+  EXPECT_EQ(fs::read_symlink(out + "sub/inside"), "run.sh");
+  EXPECT_EQ(Output("sub/parent"), "#!/bin/sh\n");
+  EXPECT_EQ(fs::read_symlink(out + "self"), ".");
+  for (const char* refused : {"up", "escape", "abs"}) EXPECT_FALSE(fs::exists(fs::symlink_status(out + refused))) << refused;
+
+  // "self" leads to the destination itself: a ".." from a folder reached through it would
+  // climb out of the destination.
+  ZipBuilder second;
+  second.Add(UnixEntry("self/e", "..", 0120777));
+  second.Add(UnixEntry("sub/e", "..", 0120777));
+  Log.Lines.clear();
+  auto again = Component(second);
+  EXPECT_EQ(again->UnZip(), 1);
+  EXPECT_NE(std::find(Log.Lines.begin(), Log.Lines.end(), "skip link would point outside the destination 0"),
+            Log.Lines.end());
+  EXPECT_FALSE(fs::exists(fs::symlink_status(out + "e")));
+  EXPECT_EQ(fs::read_symlink(out + "sub/e"), "..");
 }
 
 // The run remembers the folder the previous entry went to; one removed under it is made again.

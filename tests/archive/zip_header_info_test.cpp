@@ -364,5 +364,57 @@ TEST(ZipHeaderInfo, Zip64FieldsReplaceTheMarkedValues) {
   EXPECT_EQ(stream.Position(), static_cast<std::int64_t>(h.size()));
 }
 
+
+// NTFS (100 ns) outranks Info-ZIP's UT (seconds) wherever it stands; a UT field whose flags
+// announce no last-write time, or a zero NTFS time, gives none.
+TEST(ZipHeaderInfo, ExactTimesComeFromTheNtfsAndUnixTimeFields) {
+  const auto timestamp = [](std::uint8_t flags, std::uint32_t seconds) {
+    Bytes field;
+    PutLe16(field, 0x5455);
+    PutLe16(field, 5);
+    field.push_back(flags);
+    PutLe32(field, seconds);
+    return field;
+  };
+  const auto ntfs = [](std::uint64_t ticks) {
+    Bytes field;
+    PutLe16(field, 0x000A);
+    PutLe16(field, 32);
+    PutLe32(field, 0);  // reserved
+    PutLe16(field, 1);
+    PutLe16(field, 24);
+    for (int i = 0; i < 3; ++i) {
+      PutLe32(field, static_cast<std::uint32_t>(ticks));
+      PutLe32(field, static_cast<std::uint32_t>(ticks >> 32));
+    }
+    return field;
+  };
+  const std::int64_t unixSecondTicks = (1700000001LL + 11644473600LL) * 10000000LL;
+  const std::uint64_t ntfsTicks = 133000000001234567ULL;
+  const auto joined = [](Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const struct {
+    Bytes Extra;
+    std::optional<std::int64_t> Expected;
+  } cases[] = {
+      {timestamp(1, 1700000001), unixSecondTicks},
+      {timestamp(6, 1700000001), std::nullopt},
+      {timestamp(1, 0xFFFFFFFF), (-1LL + 11644473600LL) * 10000000LL},  // signed: 1969
+      {joined(timestamp(1, 1700000001), ntfs(ntfsTicks)), static_cast<std::int64_t>(ntfsTicks)},
+      {joined(ntfs(ntfsTicks), timestamp(1, 1700000001)), static_cast<std::int64_t>(ntfsTicks)},
+      {joined(ntfs(0), timestamp(1, 1700000001)), unixSecondTicks},
+  };
+  for (const auto& c : cases) {
+    TZipHeaderInfo entry;
+    entry.ApplyExtraField(c.Extra.data(), c.Extra.size());
+    EXPECT_EQ(entry.LastWriteTime, c.Expected);
+    TZipHeaderInfo copy;
+    copy.Assign(entry);
+    EXPECT_EQ(copy.LastWriteTime, c.Expected);
+  }
+}
+
 }  // namespace
 }  // namespace qel::archive

@@ -125,6 +125,21 @@ check diff -r "$work/twice" "$fixtures/tree"
 check exit_code_is 0 "$tool" -q -d "$work/utf8" "$fixtures/python_utf8.zip"
 check test -f "$work/utf8/Привет/мир.txt" -a -f "$work/utf8/日本語.txt"
 
+# What Info-ZIP's zip keeps of Unix files comes back: the executable bit, the exact time, a link
+# that stays inside; a link out of the destination is refused and named.
+unix_files() {
+  local src=$work/unixsrc out=$work/unixout
+  mkdir -p "$src/bin" && printf '#!/bin/sh\n' >"$src/bin/run" && chmod 755 "$src/bin/run" &&
+    touch -d '2021-03-04 05:06:07' "$src/bin/run" && ln -s run "$src/bin/start" && ln -s ../../x "$src/out" &&
+    (cd "$src" && zip -q -y -r "$work/unix.zip" bin out) || return 1
+  local report
+  report=$("$tool" -d "$out" "$work/unix.zip")
+  [ $? -eq 1 ] && grep -qxF '  failed: out (link would point outside the destination)' <<<"$report" &&
+    [ -x "$out/bin/run" ] && [ "$(stat -c %Y "$out/bin/run")" = "$(stat -c %Y "$src/bin/run")" ] &&
+    [ "$(readlink "$out/bin/start")" = run ] && [ ! -e "$out/out" ] && [ ! -L "$out/out" ]
+}
+check unix_files
+
 # The command line as unzip users type it, run from $cli with the fixtures as fx/. A row: the
 # exit status, a line the output must hold ("" for none), the arguments.
 cli=$work/cli

@@ -1,0 +1,28 @@
+// Between the Windows moment (100-nanosecond ticks since 1601, UTC) and the POSIX one.
+#pragma once
+
+#include <time.h>
+
+#include <cstdint>
+
+namespace qel::platform::posix {
+
+inline constexpr std::int64_t FileTimeTicksPerSecond = 10'000'000;
+// Seconds from 1601-01-01 to 1970-01-01.
+inline constexpr std::int64_t UnixEpochInFileTimeSeconds = 11'644'473'600;
+
+// Rounded down to the whole second before it, also for moments before 1970.
+inline timespec TimespecOf(std::int64_t fileTime) {
+  std::int64_t seconds = fileTime / FileTimeTicksPerSecond;
+  std::int64_t ticks = fileTime % FileTimeTicksPerSecond;
+  if (ticks < 0) {
+    ticks += FileTimeTicksPerSecond;
+    --seconds;
+  }
+  timespec result {};
+  result.tv_sec = static_cast<time_t>(seconds - UnixEpochInFileTimeSeconds);
+  result.tv_nsec = static_cast<long>(ticks * 100);
+  return result;
+}
+
+}  // namespace qel::platform::posix
