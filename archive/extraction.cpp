@@ -121,6 +121,7 @@ class TExtraction final {
     std::string Name;
     std::string Folder;  // below the destination, as EntryFolder places it
     std::string Target;
+    std::optional<platform::TFileTime> Time;
   };
   struct TPendingFolder {
     std::string Path;
@@ -630,7 +631,7 @@ void TExtraction::TakeLink(std::int32_t index, const TOutputFile& output, const 
     SkipEntry(TSkipReason::srUnsafeLink, index);
     return;
   }
-  FLinks.push_back({index, output.Name(), belowDestination, std::move(target)});
+  FLinks.push_back({index, output.Name(), belowDestination, std::move(target), EntryTime()});
 }
 
 // Whether a folder on the way from the destination to this one is a link, through which a
@@ -651,7 +652,7 @@ void TExtraction::MakeLinks() {
   for (const TPendingLink& link : FLinks) {
     if (LeadsThroughLink(link.Folder)) {
       SkipEntry(TSkipReason::srUnsafeLink, link.Index);
-    } else if (!platform::CreateSymbolicLink(link.Name, link.Target)) {
+    } else if (!platform::CreateSymbolicLink(link.Name, link.Target, link.Time)) {
       SkipEntry(TSkipReason::srCannotCreate, link.Index);
     } else if (FZip.OnEndUnZip) {
       FZip.OnEndUnZip(FZip, link.Index, link.Name);

@@ -61,6 +61,8 @@ using TFileTime = std::int64_t;
 // The moment an MS-DOS date and time (local time) stands for; nothing for an impossible one
 // (month 0, the 30th of February, hour 24).
 std::optional<TFileTime> FileTimeOfDosDate(std::uint32_t dosDateTime);
+// The last-write time, or nothing when it cannot be read.
+std::optional<TFileTime> FileGetTime(FileHandle handle);
 // Sets the last-write time to the moment; the handle must be open for writing.
 bool FileSetTime(FileHandle handle, TFileTime lastWriteTime);
 // Sets a folder's last-write time to the moment.

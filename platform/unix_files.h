@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "platform/files.h"
 
 namespace qel::platform {
 
@@ -14,9 +17,13 @@ bool HasUnixFiles();
 // sticky are never given).
 bool FileSetMode(const std::string& name, std::uint32_t mode);
 // Puts a symbolic link to target (kept as given) at name, in one step replacing a file or a link
-// there; fails, changing nothing, for a folder in the way.
-bool CreateSymbolicLink(const std::string& name, const std::string& target);
+// there; fails, changing nothing, for a folder in the way. The link itself is given
+// lastWriteTime when one is given.
+bool CreateSymbolicLink(const std::string& name, const std::string& target,
+                        std::optional<TFileTime> lastWriteTime = std::nullopt);
 // True for a symbolic link itself, whatever it points at.
 bool IsSymbolicLink(const std::string& name);
+// The last-write time of the link itself; nothing when name is no link.
+std::optional<TFileTime> SymbolicLinkTime(const std::string& name);
 
 }  // namespace qel::platform

@@ -11,12 +11,15 @@
 #include "platform/code_pages.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/unix_files.h"
 #include "tools/qelunzip_report.h"
 
 namespace qel::tools {
 namespace {
 
 using archive::TUnZip;
+
+constexpr platform::TFileTime TicksPerSecond = 10'000'000;
 
 std::string SkipText(const TUnZip& zip, archive::TSkipReason reason, std::int32_t i) {
   std::string text = archive::SkipReasonText(reason);
@@ -272,14 +275,25 @@ std::optional<std::string> EntryFile(const archive::TZipHeaderInfo& entry, const
   return *folder + entry.FileName();
 }
 
-// The file's last-write time as an MS-DOS date and time (-1 when it cannot be read), or
-// nothing when there is no such file.
-std::optional<std::int64_t> FileStamp(const std::string& file) {
+// The file's last-write time in whole seconds (-1 when it cannot be read), or nothing when
+// there is no such file. A link has its own, which its entry gave it.
+std::optional<std::int64_t> FileSeconds(const std::string& file) {
+  if (const std::optional<platform::TFileTime> linkTime = platform::SymbolicLinkTime(file)) {
+    return *linkTime / TicksPerSecond;
+  }
   const platform::FileHandle handle = platform::FileOpen(file, platform::fmOpenRead | platform::fmShareDenyNone);
   if (handle == platform::InvalidFileHandle) return std::nullopt;
-  const std::int64_t stamp = platform::FileGetDate(handle);
+  const std::optional<platform::TFileTime> time = platform::FileGetTime(handle);
   platform::FileClose(handle);
-  return stamp;
+  return time ? *time / TicksPerSecond : -1;
+}
+
+// The entry's time as extraction gives it to its file: exact where the archive has it, else
+// the MS-DOS time; -1 for none.
+std::int64_t EntrySeconds(const archive::TZipHeaderInfo& entry) {
+  const std::optional<platform::TFileTime> time =
+      entry.LastWriteTime ? entry.LastWriteTime : platform::FileTimeOfDosDate(entry.FileDate);
+  return time ? *time / TicksPerSecond : -1;
 }
 
 }  // namespace
@@ -307,9 +321,10 @@ void LeaveOutUpToDate(const TUnZip& zip, TSelection& selection, const TOptions& 
     // A name the component will refuse stays chosen, to be reported as such.
     const std::optional<std::string> file = EntryFile(entry, destination, !options.JunkPaths);
     if (!file) continue;
-    const std::optional<std::int64_t> stamp = FileStamp(*file);
-    // MS-DOS dates and times order as their numbers do.
-    const bool newer = stamp ? static_cast<std::int64_t>(entry.FileDate) > *stamp : !freshening;
+    // Whole seconds: the file holds the very time its entry gave it, to the precision of
+    // the file system, and an archive's exact times have no finer step.
+    const std::optional<std::int64_t> seconds = FileSeconds(*file);
+    const bool newer = seconds ? EntrySeconds(entry) > *seconds : !freshening;
     if (!newer) selection.Drop(i);
   }
 }

@@ -25,4 +25,9 @@ inline timespec TimespecOf(std::int64_t fileTime) {
   return result;
 }
 
+inline std::int64_t FileTimeOf(const timespec& moment) {
+  return (static_cast<std::int64_t>(moment.tv_sec) + UnixEpochInFileTimeSeconds) * FileTimeTicksPerSecond +
+         moment.tv_nsec / 100;
+}
+
 }  // namespace qel::platform::posix

@@ -308,6 +308,13 @@ bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime) {
   return FileSetTime(handle, *moment);
 }
 
+std::optional<TFileTime> FileGetTime(FileHandle handle) {
+  if (!OpenFileOf(handle)) return std::nullopt;
+  struct stat info {};
+  if (fstat(Descriptor(handle), &info) != 0) return FailFromErrno(errno), std::nullopt;
+  return posix::FileTimeOf(info.st_mtim);
+}
+
 bool FileSetTime(FileHandle handle, TFileTime lastWriteTime) {
   const auto file = OpenFileOf(handle);
   if (!file) return false;

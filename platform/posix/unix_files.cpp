@@ -1,6 +1,7 @@
 // Unix permissions and symbolic links on the host's own file system.
 #include "platform/unix_files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 
 #include "platform/files.h"
+#include "platform/posix/file_time.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/last_error.h"
 
@@ -26,7 +28,7 @@ bool FileSetMode(const std::string& name, std::uint32_t mode) {
   return true;
 }
 
-bool CreateSymbolicLink(const std::string& name, const std::string& target) {
+bool CreateSymbolicLink(const std::string& name, const std::string& target, std::optional<TFileTime> lastWriteTime) {
   posix::THostPath path;
   if (!posix::ResolveHostPath(name, path)) return false;
   if (path.IsRoot) return Fail(ErrorAccessDenied);
@@ -45,6 +47,10 @@ bool CreateSymbolicLink(const std::string& name, const std::string& target) {
       if (errno == EEXIST) continue;
       return FailFromErrno(errno);
     }
+    if (lastWriteTime) {
+      const timespec times[2] = {{0, UTIME_OMIT}, posix::TimespecOf(*lastWriteTime)};
+      utimensat(AT_FDCWD, staging.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    }
     if (std::rename(staging.c_str(), path.Host.c_str()) != 0) {
       const int error = errno;
       unlink(staging.c_str());
@@ -60,6 +66,15 @@ bool IsSymbolicLink(const std::string& name) {
   posix::THostPath path;
   struct stat info {};
   return posix::ResolveHostPath(name, path) && lstat(path.Host.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+std::optional<TFileTime> SymbolicLinkTime(const std::string& name) {
+  posix::THostPath path;
+  struct stat info {};
+  if (!posix::ResolveHostPath(name, path) || lstat(path.Host.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+    return std::nullopt;
+  }
+  return posix::FileTimeOf(info.st_mtim);
 }
 
 }  // namespace qel::platform

@@ -11,7 +11,7 @@ bool HasUnixFiles() { return false; }
 
 bool FileSetMode(const std::string&, std::uint32_t) { return true; }
 
-bool CreateSymbolicLink(const std::string&, const std::string&) {
+bool CreateSymbolicLink(const std::string&, const std::string&, std::optional<TFileTime>) {
   win32::RecordError(ErrorInvalidParameter);
   return false;
 }
@@ -20,5 +20,7 @@ bool IsSymbolicLink(const std::string& name) {
   const DWORD attributes = GetFileAttributesW(win32::WidePath(name).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
+
+std::optional<TFileTime> SymbolicLinkTime(const std::string&) { return std::nullopt; }
 
 }  // namespace qel::platform

@@ -139,6 +139,8 @@ unix_files() {
     [ "$(readlink "$out/bin/start")" = run ] && [ ! -e "$out/out" ] && [ ! -L "$out/out" ]
 }
 check unix_files
+# Nor does -u take them again: each file holds its entry's exact time.
+check test -z "$("$tool" -u -d "$work/unixout" "$work/unix.zip" -x out 2>&1)"
 
 # The command line as unzip users type it, run from $cli with the fixtures as fx/. A row: the
 # exit status, a line the output must hold ("" for none), the arguments.
