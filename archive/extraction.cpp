@@ -586,8 +586,13 @@ codecs::TCodecStatus TExtraction::Decode(const TOutputFile* output) {
 
 void TExtraction::GiveAttributes(const TOutputFile& output) {
   if (!FZip.RetainAttributes()) return;
-  output.SetAttributes(FWork.ExternalAttributes);
-  if (const std::optional<std::uint32_t> permissions = EntryPermissions()) platform::FileSetMode(output.Name(), *permissions);
+  // Where files have Unix permissions, a Unix writer's mode says what the attribute bits say
+  // (read-only is a mode without write permission), and more.
+  if (const std::optional<std::uint32_t> permissions = EntryPermissions()) {
+    platform::FileSetMode(output.Name(), *permissions);
+  } else {
+    output.SetAttributes(FWork.ExternalAttributes);
+  }
 }
 
 // The exact time an extra field gives, else the MS-DOS one, which is local time to two seconds.
