@@ -89,7 +89,8 @@ class TExtraction final {
   std::optional<platform::TFileTime> EntryTime() const;
   std::optional<std::uint32_t> EntryPermissions() const;
   void NoteFolder(const std::string& path, const std::string& belowDestination);
-  void TakeLink(std::int32_t index, const TOutputFile& output, const std::string& belowDestination);
+  void TakeLink(std::int32_t index, const TOutputFile& output, const std::string& folder,
+                const std::string& belowDestination);
   bool LeadsThroughLink(const std::string& belowDestination) const;
   void MakeLinks();
   void StampFolders();
@@ -270,7 +271,7 @@ void TExtraction::HandleEntry(std::int32_t index) {
     return;
   }
   if (FWork.IsSymbolicLink() && platform::HasUnixFiles()) {
-    TakeLink(index, output, belowDestination());
+    TakeLink(index, output, path, belowDestination());
     return;
   }
   // An existing file is replaced only by a complete, verified entry: the entry is written
@@ -617,11 +618,19 @@ void TExtraction::NoteFolder(const std::string& path, const std::string& belowDe
 
 // A link entry's data is its target: decoded and checked like any entry's, then kept for the end
 // of the run, when the link is made. A target that could lead out of the destination is refused.
-void TExtraction::TakeLink(std::int32_t index, const TOutputFile& output, const std::string& belowDestination) {
+void TExtraction::TakeLink(std::int32_t index, const TOutputFile& output, const std::string& folder,
+                           const std::string& belowDestination) {
   // No system takes a path this long: whatever the data is, it is no link.
   constexpr TZipSize LongestTarget = 4095;
   if (FWork.UncompressedSize > LongestTarget) {
     SkipEntry(TSkipReason::srDamagedData, index);
+    return;
+  }
+  // The target is measured from the folder the archive puts the link in; an overwrite handler
+  // that gave it a name in another folder would move what its ".." lead to.
+  if (output.Name().compare(0, folder.size(), folder) != 0 ||
+      output.Name().find('\\', folder.size()) != std::string::npos) {
+    SkipEntry(TSkipReason::srUnsafeLink, index);
     return;
   }
   BeginEntryData();

@@ -656,6 +656,19 @@ TEST_F(Extraction, UnixModesExactTimesAndLinksThatStayInside) {
             Log.Lines.end());
   EXPECT_FALSE(fs::exists(fs::symlink_status(out + "e")));
   EXPECT_EQ(fs::read_symlink(out + "sub/e"), "..");
+
+  // Moved by the overwrite handler to a folder its ".." would climb out of.
+  Scratch.Write("out/sub/g", "user's file");
+  ZipBuilder third;
+  third.Add(UnixEntry("sub/g", "..", 0120777));
+  auto moved = Component(third);
+  moved->OnPromptForOverwrite = [&](base::TObject&, bool& overwrite, std::int32_t, std::string& name) {
+    overwrite = true;
+    name = Out + "\\g";
+  };
+  EXPECT_EQ(moved->UnZip(), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(out + "g")));
+  EXPECT_EQ(Output("sub/g"), "user's file");
 }
 
 // The run remembers the folder the previous entry went to; one removed under it is made again.
