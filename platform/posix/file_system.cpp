@@ -42,6 +42,12 @@ std::string WithoutClosingBackslash(std::string path) {
 bool DeleteFile(const std::string& name) {
   posix::THostPath path;
   struct stat info {};
+  // A link is deleted as itself, as Windows deletes one, whatever it points at or whether that is there.
+  if (posix::ResolveHostPath(name, path) && lstat(path.Host.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    if (unlink(path.Host.c_str()) != 0) return FailFromErrno(errno);
+    posix::NoteEntryRemoved(path.Host);
+    return true;
+  }
   if (!StatExisting(name, path, info)) return false;
   if (S_ISDIR(info.st_mode) || (info.st_mode & S_IWUSR) == 0) return Fail(ErrorAccessDenied);
   // No open of this program asks Windows for delete sharing, so an open file stays.
