@@ -23,6 +23,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/shell.h"
+#include "platform/unix_files.h"
 
 namespace qel::installer {
 
@@ -354,6 +355,8 @@ void TInstallation::PutInPlace() {
   const bool copyExisted = platform::FileExists(copy);
   if (!base::SameText(platform::ExpandFileName(FProgramFile), platform::ExpandFileName(copy))) BeforeReplacing(copy);
   CopyFileTo(FProgramFile, FInstallDir);
+  // The uninstall command runs this copy: where files carry permissions it must be a program.
+  platform::FileSetMode(copy, 0755);
   LogChange(copyExisted ? TLogChange::lcReplaced : TLogChange::lcCreated, TLogObject::loFile, copy);
   const std::string manifest = FInstallDir + ManifestName;
   const bool manifestExisted = platform::FileExists(manifest);

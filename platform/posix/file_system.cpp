@@ -42,13 +42,15 @@ std::string WithoutClosingBackslash(std::string path) {
 bool DeleteFile(const std::string& name) {
   posix::THostPath path;
   struct stat info {};
+  if (!posix::ResolveHostPath(name, path)) return false;
   // A link is deleted as itself, as Windows deletes one, whatever it points at or whether that is there.
-  if (posix::ResolveHostPath(name, path) && lstat(path.Host.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+  if (lstat(path.Host.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
     if (unlink(path.Host.c_str()) != 0) return FailFromErrno(errno);
     posix::NoteEntryRemoved(path.Host);
     return true;
   }
-  if (!StatExisting(name, path, info)) return false;
+  if (!path.Found) return posix::FailMissing(path);
+  info = path.Info;
   if (S_ISDIR(info.st_mode) || (info.st_mode & S_IWUSR) == 0) return Fail(ErrorAccessDenied);
   // No open of this program asks Windows for delete sharing, so an open file stays.
   if (posix::IsFileOpen({info.st_dev, info.st_ino})) return Fail(ErrorSharingViolation);
@@ -111,7 +113,15 @@ bool MoveFileOver(const std::string& oldName, const std::string& newName) {
 std::uint32_t FileGetAttr(const std::string& name) {
   posix::THostPath path;
   struct stat info {};
-  if (!StatExisting(name, path, info)) return InvalidFileAttributes;
+  // Windows tells of a link itself, not of what it points at: here a link is a plain entry, a
+  // file to FileExists, to be set aside, replaced or deleted as itself, even when it points at
+  // nothing or at a folder.
+  if (!posix::ResolveHostPath(name, path)) return InvalidFileAttributes;
+  if (!path.Found) {
+    return lstat(path.Host.c_str(), &info) == 0 && S_ISLNK(info.st_mode) ? 0 : (posix::FailMissing(path), InvalidFileAttributes);
+  }
+  if (lstat(path.Host.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) return 0;
+  info = path.Info;
   if (S_ISDIR(info.st_mode)) return faDirectory;
   return (info.st_mode & S_IWUSR) == 0 ? faReadOnly : 0;
 }
@@ -130,9 +140,8 @@ bool FileSetAttr(const std::string& name, std::uint32_t attributes) {
 }
 
 bool FileExists(const std::string& name) {
-  posix::THostPath path;
-  struct stat info {};
-  return StatExisting(name, path, info) && !S_ISDIR(info.st_mode);
+  const std::uint32_t attributes = FileGetAttr(name);
+  return attributes != InvalidFileAttributes && (attributes & faDirectory) == 0;
 }
 
 bool DirectoryExists(const std::string& name) {

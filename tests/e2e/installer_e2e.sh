@@ -120,8 +120,7 @@ check "the last line says where the suite went" sh -c "tail -n 1 '$log' | grep -
 # The registered command, as the list of installed programs would run it.
 command=$(tr -d '\r' < "$QEL_ROOT/system.reg" | sed -n 's/^"UninstallString"="\\"\(.*\)\\" u"$/\1/p' | sed 's/\\\\/\\/g')
 check "the uninstall command names the copy" test "$command" = 'C:\Suite\Install'
-# The copy carries bytes only, as on Windows; the stand-in needs it executable to start it.
-chmod +x "$suite/Install"
+check "the copy is a program the uninstall command can start" test -x "$suite/Install"
 (cd "$scratch" && printf 'o\n' | "$suite/Install" u > "$scratch/uninstall.log" 2>&1)
 # The uninstaller's file goes once it has ended, removed by its copy in the temporary folder.
 tries=0

@@ -56,7 +56,6 @@ assert target == "C:\\Program Files\\中文 Qel Ω\\DoVra.exe", target
 PY
 check "the uninstall entry names the folder" grep -qF '"InstallLocation"="C:\\Program Files\\中文 Qel Ω\\"' "$QEL_ROOT/system.reg"
 
-chmod +x "$suite/Install"
 (cd "$scratch" && printf 'o\n' | "$suite/Install" u > "$scratch/uninstall.log" 2>&1)
 tries=0
 while [ -e "$suite" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done

@@ -69,7 +69,6 @@ check "the log of a killed run ends with its last step" sh -c "
   test '$status' = 137 && grep -q 'created file' '$scratch/killed.log' && ! grep -q 'ended with' '$scratch/killed.log'"
 
 # The quiet command as the list of installed programs holds it, the arguments in either order.
-chmod +x "$suite/Install"
 status=0
 ("$suite/Install" /S u "/LOG=$scratch/uninstall.log" < /dev/null > "$scratch/output.txt" 2>&1) || status=$?
 tries=0

@@ -31,6 +31,8 @@ TEST(UnixFiles, LinksReplaceFilesNotFoldersAndAreDeletedAsThemselves) {
   EXPECT_FALSE(CreateSymbolicLink(dir + "folder", "file.txt"));
   EXPECT_TRUE(DirectoryExists(dir + "folder"));
   ASSERT_TRUE(CreateSymbolicLink(dir + "dangling", "nowhere"));
+  EXPECT_EQ(FileGetAttr(dir + "dangling"), 0u) << "a link is there, even one to nothing";
+  EXPECT_TRUE(FileExists(dir + "file.txt")) << "a link to a folder is a file of its own";
 
   // A link to a folder and one to nothing both go, and what they point at stays.
   EXPECT_TRUE(DeleteFile(dir + "file.txt")) << LastErrorText();
