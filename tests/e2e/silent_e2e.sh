@@ -11,6 +11,15 @@ rm -rf "$scratch"
 mkdir -p "$scratch/source" "$scratch/damaged" "$scratch/broken"
 export QEL_ROOT="$scratch/root"
 python3 "$here/../../scripts/make_demo_image.py" "$scratch/source/image.zip"
+# A link as a Unix zip stores one: made as a link here, and set aside, replaced and removed as itself.
+python3 - "$scratch/source/image.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "a") as z:
+    link = zipfile.ZipInfo("Docs/latest.txt", (2024, 1, 2, 3, 4, 6))
+    link.create_system = 3
+    link.external_attr = 0o120777 << 16
+    z.writestr(link, "readme.txt")
+PY
 cp "$program" "$scratch/source/Install"
 
 . "$here/checks.sh"
@@ -39,6 +48,8 @@ check "the entry holds the quiet uninstall command" \
 status=$(run "$scratch/source" /S "/LOG=$scratch/install2.log" /D=C:\\Program Files\\My Qel)
 check "installing again ends with status 0, replacing what was there" \
   sh -c "test '$status' = 0 && grep -q 'replaced file C:.Program Files.My Qel.DoVra.exe' '$scratch/install2.log' && ! grep -q ' created ' '$scratch/install2.log'"
+check "the link entry is a link, and nothing set aside stays" sh -c "
+  test \"\$(readlink '$suite/Docs/latest.txt')\" = readme.txt && test -z \"\$(find '$suite' -name '~qel*')\""
 
 # An image that is no archive at all, and one whose entry is damaged.
 printf 'no archive at all' > "$scratch/broken/image.zip"
