@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "archive/codecs/lzma_format.h"
@@ -43,6 +44,13 @@ struct TLzmaModel {
   TProb Literal[MaxLiteralCoders][LiteralCoderSize];  // by position and previous byte
 };
 static_assert(alignof(TLzmaModel) == alignof(TProb), "the model is probabilities only");
+
+// Matches are copied in words of this many bytes.
+constexpr std::size_t CopyWord = 8;
+// A ring that wraps is this much longer than the dictionary: the bytes just ahead of the
+// position are then further back than any distance may reach, so a copy's last word may spill
+// into them.
+constexpr std::size_t CopySlack = 2 * CopyWord;
 
 // The model goes in front of the ring, so the ring starts right behind it.
 constexpr std::size_t ModelBytes = sizeof(TLzmaModel);
@@ -199,6 +207,20 @@ class TDictionaryRing final {
   }
 
   void Copy(std::uint32_t distance, unsigned length) {
+    // Whole words while the source lies a word or more behind in the same lap and the words
+    // end before the next pass. The last word may run up to CopyWord - 1 bytes past the match:
+    // bytes no distance reaches (see DecodeLzma), written over before they are passed on.
+    const std::size_t back = std::size_t{distance} + 1;
+    if (back >= CopyWord && FPosition >= back && FPosition + length + CopyWord <= FLimit) {
+      std::uint8_t* const to = FRing + FPosition;
+      const std::uint8_t* const source = to - back;
+      for (unsigned i = 0; i < length; i += CopyWord) {
+        std::memcpy(to + i, source + i, CopyWord);
+      }
+      FPosition += length;
+      FTotal += length;
+      return;
+    }
     std::size_t from = From(distance);
     FTotal += length;
     while (length > 0) {
@@ -380,7 +402,9 @@ TCodecStatus TLzmaDecoder::Run() {
   std::uint32_t rep2 = 0;
   std::uint32_t rep3 = 0;
   for (;;) {
-    if (FInput.Short() || FRing.Overran()) {
+    // The ring never outgrows the declared size (every packet is checked against it), so the
+    // frame's overrun can only show at the end; input that ran short ends the work at once.
+    if (FInput.Short()) {
       return TCodecStatus::DamagedData;
     }
     const std::int64_t total = FRing.Total();
@@ -478,12 +502,15 @@ TCodecStatus DecodeLzma(TUnzipFrame& frame, std::uint16_t flags) {
   }
   // No valid match reaches further back than the dictionary or the entry's own bytes, and the
   // entry never grows past its declared size.
+  // A ring no smaller than the entry never wraps.
   const auto declared = static_cast<std::uint64_t>(std::max<std::int64_t>(frame.UncompressedSize(), 0));
-  const std::uint64_t ring = std::max<std::uint64_t>(std::min<std::uint64_t>(properties.DictionarySize, declared), 1);
-  if (ring > MaxLzmaDictionary) {
+  const std::uint64_t reach = std::min<std::uint64_t>(properties.DictionarySize, declared);
+  if (reach > MaxLzmaDictionary) {
     return TCodecStatus::DamagedData;
   }
-  static_assert(MaxLzmaDictionary + ModelBytes <= SIZE_MAX, "the largest ring is addressable");
+  const std::uint64_t ring = declared <= properties.DictionarySize ? std::max<std::uint64_t>(declared, 1)
+                                                                    : std::uint64_t{properties.DictionarySize} + CopySlack;
+  static_assert(MaxLzmaDictionary + CopySlack + ModelBytes <= SIZE_MAX, "the largest ring is addressable");
   std::uint8_t* const memory = frame.DecoderBuffer(ModelBytes + static_cast<std::size_t>(ring));
   if (memory == nullptr) {
     frame.TableMemory().OutOfMemory();

@@ -17,8 +17,10 @@ TEST(LzmaArchives, EveryEntryExtractsAsItsOriginal) {
   testing::ScratchDir scratch;
   const std::string words = testing::ReadHostFile(std::string(QEL_TEST_DATA_DIR) + "/lzma/words.txt");
   const std::string runs = testing::ReadHostFile(std::string(QEL_TEST_DATA_DIR) + "/lzma/runs.bin");
-  ASSERT_FALSE(words.empty() || runs.empty());
-  for (const char* name : {"7z_size_end.zip", "7z_small_dict.zip", "7z_marker.zip", "python_marker.zip"}) {
+  const std::string edge = testing::ReadHostFile(std::string(QEL_TEST_DATA_DIR) + "/lzma/edge.bin");
+  ASSERT_FALSE(words.empty() || runs.empty() || edge.empty());
+  for (const char* name :
+       {"7z_size_end.zip", "7z_small_dict.zip", "7z_marker.zip", "7z_dict_edge.zip", "python_marker.zip"}) {
     SCOPED_TRACE(name);
     TUnZip zip;
     zip.SetZipName(testing::DataPath(std::string("lzma/") + name));
@@ -33,7 +35,10 @@ TEST(LzmaArchives, EveryEntryExtractsAsItsOriginal) {
     EXPECT_EQ(failures, 0);
     for (std::int32_t i = 0; i < zip.Count(); ++i) {
       const std::string file = zip.Entry(i).FileName();
-      const std::string& original = file == "words.txt" ? words : file == "runs.bin" ? runs : std::string();
+      const std::string& original = file == "words.txt" ? words
+                                    : file == "runs.bin"  ? runs
+                                    : file == "edge.bin"  ? edge
+                                                          : std::string();
       EXPECT_EQ(scratch.Read(std::string(name) + "/" + file), original) << file;
     }
   }

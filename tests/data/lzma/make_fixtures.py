@@ -27,7 +27,14 @@ def originals():
     noise = bytes(rng.randrange(256) for _ in range(1000))
     # Long runs, a far repeat of the noise (distances past the aligned bits), short periods.
     runs = bytes(2000) + noise + b"ab" * 1000 + text[:1500] + noise + bytes(range(256)) * 2
-    return {"words.txt": text, "runs.bin": runs}
+    # A dictionary's worth of noise, a short repeat (copied in whole words that run past its
+    # end), then the noise again from the dictionary's full distance, which starts on the bytes
+    # right behind that repeat.
+    edge_rng = random.Random(4096)
+    far = bytes(edge_rng.randrange(256) for _ in range(4096))
+    near = bytes(edge_rng.randrange(256) for _ in range(50))
+    edge = far + near + near + far[100:1100]
+    return {"words.txt": text, "runs.bin": runs, "edge.bin": edge}
 
 
 def seven_zip(archive, names, method):
@@ -65,9 +72,10 @@ def main():
     seven_zip("7z_size_end.zip", ["words.txt", "runs.bin"], "LZMA:eos=off")
     seven_zip("7z_small_dict.zip", ["words.txt", "runs.bin"], "LZMA:d=4k:lc=1:lp=3:pb=4:eos=off")
     seven_zip("7z_marker.zip", ["words.txt"], "LZMA")
+    seven_zip("7z_dict_edge.zip", ["edge.bin"], "LZMA:d=4k:eos=off")
     python_zip("python_marker.zip", [("words.txt", files["words.txt"]), ("runs.bin", files["runs.bin"]),
                                      ("empty.txt", b"")])
-    for archive in ("7z_size_end.zip", "7z_small_dict.zip", "7z_marker.zip", "python_marker.zip"):
+    for archive in ("7z_size_end.zip", "7z_small_dict.zip", "7z_marker.zip", "7z_dict_edge.zip", "python_marker.zip"):
         describe(archive)
 
 
