@@ -4,6 +4,7 @@
 
 #include "archive/codecs/crc32.h"
 #include "archive/stored_name.h"
+#include "platform/files.h"
 
 namespace qel::archive {
 
@@ -150,11 +151,9 @@ std::optional<std::int64_t> TZipHeaderInfo::NtfsLastWriteTime(const std::uint8_t
 // A flags byte, then the times it announces as signed 32-bit seconds since 1970, UTC; the
 // last-write time (bit 0) comes first. A central header's field holds at most that one.
 std::optional<std::int64_t> TZipHeaderInfo::TimestampLastWriteTime(const std::uint8_t* data, std::size_t length) {
-  constexpr std::int64_t TicksPerSecond = 10'000'000;
-  constexpr std::int64_t UnixEpochSeconds = 11'644'473'600;  // from 1601-01-01 to 1970-01-01
   if (length < 5 || (data[0] & 1) == 0) return std::nullopt;
   const auto seconds = static_cast<std::int32_t>(ReadLe32(data + 1));
-  return (static_cast<std::int64_t>(seconds) + UnixEpochSeconds) * TicksPerSecond;
+  return (static_cast<std::int64_t>(seconds) + platform::UnixEpochInFileTimeSeconds) * platform::FileTimeTicksPerSecond;
 }
 
 // The 64-bit values stand in the order of the fields they replace, each only when its field

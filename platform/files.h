@@ -58,11 +58,15 @@ bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime);
 
 // A moment as Windows keeps it: 100-nanosecond ticks since 1601-01-01, UTC.
 using TFileTime = std::int64_t;
+inline constexpr TFileTime FileTimeTicksPerSecond = 10'000'000;
+// Seconds from 1601-01-01 to 1970-01-01, where Unix times count from.
+inline constexpr TFileTime UnixEpochInFileTimeSeconds = 11'644'473'600;
 // The moment an MS-DOS date and time (local time) stands for; nothing for an impossible one
 // (month 0, the 30th of February, hour 24).
 std::optional<TFileTime> FileTimeOfDosDate(std::uint32_t dosDateTime);
-// The last-write time, or nothing when it cannot be read.
-std::optional<TFileTime> FileGetTime(FileHandle handle);
+// The last-write time of the file name holds, of a symbolic link itself as Windows tells it;
+// nothing for a folder, for nothing there, or when it cannot be read.
+std::optional<TFileTime> FileGetTime(const std::string& name);
 // Sets the last-write time to the moment; the handle must be open for writing.
 bool FileSetTime(FileHandle handle, TFileTime lastWriteTime);
 // Sets a folder's last-write time to the moment.

@@ -23,7 +23,5 @@ bool CreateSymbolicLink(const std::string& name, const std::string& target,
                         std::optional<TFileTime> lastWriteTime = std::nullopt);
 // True for a symbolic link itself, whatever it points at.
 bool IsSymbolicLink(const std::string& name);
-// The last-write time of the link itself; nothing when name is no link.
-std::optional<TFileTime> SymbolicLinkTime(const std::string& name);
 
 }  // namespace qel::platform

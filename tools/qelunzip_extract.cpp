@@ -11,15 +11,12 @@
 #include "platform/code_pages.h"
 #include "platform/console.h"
 #include "platform/files.h"
-#include "platform/unix_files.h"
 #include "tools/qelunzip_report.h"
 
 namespace qel::tools {
 namespace {
 
 using archive::TUnZip;
-
-constexpr platform::TFileTime TicksPerSecond = 10'000'000;
 
 std::string SkipText(const TUnZip& zip, archive::TSkipReason reason, std::int32_t i) {
   std::string text = archive::SkipReasonText(reason);
@@ -275,17 +272,12 @@ std::optional<std::string> EntryFile(const archive::TZipHeaderInfo& entry, const
   return *folder + entry.FileName();
 }
 
-// The file's last-write time in whole seconds (-1 when it cannot be read), or nothing when
-// there is no such file. A link has its own, which its entry gave it.
+// The file's last-write time in whole seconds, or nothing when there is no such file. A link
+// has its own, which its entry gave it.
 std::optional<std::int64_t> FileSeconds(const std::string& file) {
-  if (const std::optional<platform::TFileTime> linkTime = platform::SymbolicLinkTime(file)) {
-    return *linkTime / TicksPerSecond;
-  }
-  const platform::FileHandle handle = platform::FileOpen(file, platform::fmOpenRead | platform::fmShareDenyNone);
-  if (handle == platform::InvalidFileHandle) return std::nullopt;
-  const std::optional<platform::TFileTime> time = platform::FileGetTime(handle);
-  platform::FileClose(handle);
-  return time ? *time / TicksPerSecond : -1;
+  const std::optional<platform::TFileTime> time = platform::FileGetTime(file);
+  if (!time) return std::nullopt;
+  return *time / platform::FileTimeTicksPerSecond;
 }
 
 // The entry's time as extraction gives it to its file: exact where the archive has it, else
@@ -293,7 +285,7 @@ std::optional<std::int64_t> FileSeconds(const std::string& file) {
 std::int64_t EntrySeconds(const archive::TZipHeaderInfo& entry) {
   const std::optional<platform::TFileTime> time =
       entry.LastWriteTime ? entry.LastWriteTime : platform::FileTimeOfDosDate(entry.FileDate);
-  return time ? *time / TicksPerSecond : -1;
+  return time ? *time / platform::FileTimeTicksPerSecond : -1;
 }
 
 }  // namespace

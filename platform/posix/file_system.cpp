@@ -44,7 +44,7 @@ bool DeleteFile(const std::string& name) {
   struct stat info {};
   if (!posix::ResolveHostPath(name, path)) return false;
   // A link is deleted as itself, as Windows deletes one, whatever it points at or whether that is there.
-  if (lstat(path.Host.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+  if (posix::IsLinkItself(path, info)) {
     if (unlink(path.Host.c_str()) != 0) return FailFromErrno(errno);
     posix::NoteEntryRemoved(path.Host);
     return true;
@@ -117,10 +117,8 @@ std::uint32_t FileGetAttr(const std::string& name) {
   // file to FileExists, to be set aside, replaced or deleted as itself, even when it points at
   // nothing or at a folder.
   if (!posix::ResolveHostPath(name, path)) return InvalidFileAttributes;
-  if (!path.Found) {
-    return lstat(path.Host.c_str(), &info) == 0 && S_ISLNK(info.st_mode) ? 0 : (posix::FailMissing(path), InvalidFileAttributes);
-  }
-  if (lstat(path.Host.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) return 0;
+  if (posix::IsLinkItself(path, info)) return 0;
+  if (!path.Found) return posix::FailMissing(path), InvalidFileAttributes;
   info = path.Info;
   if (S_ISDIR(info.st_mode)) return faDirectory;
   return (info.st_mode & S_IWUSR) == 0 ? faReadOnly : 0;
@@ -172,6 +170,18 @@ bool RemoveDir(const std::string& name) {
   if (rmdir(path.Host.c_str()) != 0) return FailFromErrno(errno);
   posix::NoteEntryRemoved(path.Host);
   return true;
+}
+
+std::optional<TFileTime> FileGetTime(const std::string& name) {
+  posix::THostPath path;
+  struct stat info {};
+  if (!posix::ResolveHostPath(name, path)) return std::nullopt;
+  if (!posix::IsLinkItself(path, info)) {
+    if (!path.Found) return posix::FailMissing(path), std::nullopt;
+    info = path.Info;
+  }
+  if (S_ISDIR(info.st_mode)) return std::nullopt;
+  return posix::FileTimeOf(info.st_mtim);
 }
 
 bool DirectorySetTime(const std::string& name, TFileTime lastWriteTime) {

@@ -5,11 +5,9 @@
 
 #include <cstdint>
 
-namespace qel::platform::posix {
+#include "platform/files.h"
 
-inline constexpr std::int64_t FileTimeTicksPerSecond = 10'000'000;
-// Seconds from 1601-01-01 to 1970-01-01.
-inline constexpr std::int64_t UnixEpochInFileTimeSeconds = 11'644'473'600;
+namespace qel::platform::posix {
 
 // Rounded down to the whole second before it, also for moments before 1970.
 inline timespec TimespecOf(std::int64_t fileTime) {

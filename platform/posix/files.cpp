@@ -298,7 +298,7 @@ std::optional<TFileTime> FileTimeOfDosDate(std::uint32_t dosDateTime) {
   local.tm_isdst = -1;
   const std::time_t seconds = std::mktime(&local);
   if (seconds == static_cast<std::time_t>(-1)) return std::nullopt;
-  return (static_cast<TFileTime>(seconds) + posix::UnixEpochInFileTimeSeconds) * posix::FileTimeTicksPerSecond;
+  return (static_cast<TFileTime>(seconds) + UnixEpochInFileTimeSeconds) * FileTimeTicksPerSecond;
 }
 
 bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime) {
@@ -306,13 +306,6 @@ bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime) {
   const std::optional<TFileTime> moment = FileTimeOfDosDate(dosDateTime);
   if (!moment) return Fail(ErrorInvalidParameter);
   return FileSetTime(handle, *moment);
-}
-
-std::optional<TFileTime> FileGetTime(FileHandle handle) {
-  if (!OpenFileOf(handle)) return std::nullopt;
-  struct stat info {};
-  if (fstat(Descriptor(handle), &info) != 0) return FailFromErrno(errno), std::nullopt;
-  return posix::FileTimeOf(info.st_mtim);
 }
 
 bool FileSetTime(FileHandle handle, TFileTime lastWriteTime) {

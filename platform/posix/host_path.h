@@ -23,6 +23,12 @@ struct THostPath {
 // empty or invalid name, a drive that does not exist, a UNC name.
 bool ResolveHostPath(const std::string& name, THostPath& result);
 
+// Whether the path's last component is a symbolic link itself, whatever it points at; info
+// then holds what lstat says of the link.
+inline bool IsLinkItself(const THostPath& path, struct stat& info) {
+  return lstat(path.Host.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 // The last error for a resolved path whose target is missing: file or path not found.
 bool FailMissing(const THostPath& path);
 

@@ -65,16 +65,7 @@ bool CreateSymbolicLink(const std::string& name, const std::string& target, std:
 bool IsSymbolicLink(const std::string& name) {
   posix::THostPath path;
   struct stat info {};
-  return posix::ResolveHostPath(name, path) && lstat(path.Host.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-}
-
-std::optional<TFileTime> SymbolicLinkTime(const std::string& name) {
-  posix::THostPath path;
-  struct stat info {};
-  if (!posix::ResolveHostPath(name, path) || lstat(path.Host.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-    return std::nullopt;
-  }
-  return posix::FileTimeOf(info.st_mtim);
+  return posix::ResolveHostPath(name, path) && posix::IsLinkItself(path, info);
 }
 
 }  // namespace qel::platform

@@ -70,6 +70,13 @@ bool CreateDir(const std::string& name) { return CreateDirectoryW(WidePath(name)
 
 bool RemoveDir(const std::string& name) { return RemoveDirectoryW(WidePath(name).c_str()) || RecordLastError(); }
 
+std::optional<TFileTime> FileGetTime(const std::string& name) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(WidePath(name).c_str(), GetFileExInfoStandard, &data)) return RecordLastError(), std::nullopt;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+  return win32::FileTimeValue(data.ftLastWriteTime);
+}
+
 bool DirectorySetTime(const std::string& name, TFileTime lastWriteTime) {
   // A folder opens only with backup semantics; writing its attributes is all the time needs.
   const HANDLE folder = CreateFileW(WidePath(name).c_str(), FILE_WRITE_ATTRIBUTES,

@@ -98,12 +98,6 @@ bool FileSetDate(FileHandle handle, std::uint32_t dosDateTime) {
   return moment && FileSetTime(handle, *moment);
 }
 
-std::optional<TFileTime> FileGetTime(FileHandle handle) {
-  FILETIME written;
-  if (!GetFileTime(AsHandle(handle), nullptr, nullptr, &written)) return RecordLastError(), std::nullopt;
-  return win32::FileTimeValue(written);
-}
-
 bool FileSetTime(FileHandle handle, TFileTime lastWriteTime) {
   const FILETIME written = win32::FileTimeOf(lastWriteTime);
   return SetFileTime(AsHandle(handle), nullptr, nullptr, &written) || RecordLastError();

@@ -21,6 +21,4 @@ bool IsSymbolicLink(const std::string& name) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-std::optional<TFileTime> SymbolicLinkTime(const std::string&) { return std::nullopt; }
-
 }  // namespace qel::platform
