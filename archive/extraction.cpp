@@ -386,7 +386,7 @@ bool TExtraction::DecodeVerified(std::int32_t index, const TOutputFile* file) {
 // the file's own name fits.
 std::optional<TOutputFile> TExtraction::StagingFileFor(const TOutputFile& output) {
   for (unsigned n = 0; n < 0x10000; ++n) {
-    const TOutputFile candidate = output.Beside(base::Format("~qel%04x.tmp", {static_cast<std::int32_t>(n)}));
+    const TOutputFile candidate = output.Beside(base::Format("~qel%.4x.tmp", {static_cast<std::int32_t>(n)}));
     if (candidate.Attributes() == platform::InvalidFileAttributes) return candidate;
   }
   return std::nullopt;
